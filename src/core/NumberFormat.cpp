@@ -91,8 +91,7 @@ std::string ExponentText(const Decimal& d, char sep, int minFraction, bool plusS
         out.push_back('-');
     }
     out.push_back(DigitAt(d, 0));
-    const int fraction =
-        std::max(minFraction, static_cast<int>(d.digits.size()) - 1);
+    const int fraction = std::max(minFraction, static_cast<int>(d.digits.size()) - 1);
     if (fraction > 0) {
         out.push_back(sep);
         for (int i = 1; i <= fraction; ++i) {

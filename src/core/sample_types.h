@@ -59,10 +59,10 @@ struct TDetectorCalibration {
 };
 
 struct TPeakEntry {
-    char Name[16];     // ANSI, ends at the first zero byte or after 16 characters
+    char Name[16];        // ANSI, ends at the first zero byte or after 16 characters
     std::uint16_t Energy; // keV
-    float Probability; // emission probability in percent
-    float Limit;       // Bq/kg; 0 or below means no limit
+    float Probability;    // emission probability in percent
+    float Limit;          // Bq/kg; 0 or below means no limit
 };
 
 struct TPeakList {
@@ -261,7 +261,9 @@ struct TAnalysisState {
 // --- Conversions --------------------------------------------------------------
 
 // True when a stored Boolean byte holds the value 1.
-inline bool IsTrue(std::uint8_t b) { return b == 1; }
+inline bool IsTrue(std::uint8_t b) {
+    return b == 1;
+}
 
 // The comment's characters 1..n, converted from Windows-1252.
 QString CommentToText(const TSampleFile& sample);
@@ -277,7 +279,11 @@ QString PeakNameToText(const TPeakEntry& peak);
 void SetPeakName(TPeakEntry& peak, const QString& name);
 
 // Number of channels that may be read safely: Size clamped to 0..4096.
-inline int UsableChannels(const TSpectrum& s) { return s.Size > MaxChannels ? MaxChannels : s.Size; }
+inline int UsableChannels(const TSpectrum& s) {
+    return s.Size > MaxChannels ? MaxChannels : s.Size;
+}
 
 // Number of peaks that may be read safely: Size clamped to 0..16.
-inline int UsablePeaks(const TPeakList& l) { return l.Size > MaxPeaks ? MaxPeaks : l.Size; }
+inline int UsablePeaks(const TPeakList& l) {
+    return l.Size > MaxPeaks ? MaxPeaks : l.Size;
+}

@@ -40,7 +40,8 @@ TEST(SampleTypesTest, CommentIsCutTo255AndKeepsTrailingBytes) {
 }
 
 TEST(SampleTypesTest, Windows1252BothWays) {
-    const QString text = QString::fromUtf8("Ra\xC2\xB5 \xE2\x82\xAC \xC3\xBC \xE2\x80\x9Cq\xE2\x80\x9D");
+    const QString text =
+        QString::fromUtf8("Ra\xC2\xB5 \xE2\x82\xAC \xC3\xBC \xE2\x80\x9Cq\xE2\x80\x9D");
     const std::string bytes = TextToAnsi(text);
     EXPECT_EQ(bytes, std::string("Ra\xB5 \x80 \xFC \x93q\x94"));
     EXPECT_EQ(AnsiToText(bytes), text);

@@ -18,8 +18,8 @@ public:
     std::deque<QString> FileNames; // empty string = cancel
     std::deque<QString> Inputs;    // a null QString = cancel
 
-    QStringList Messages;      // texts of ShowMessage
-    QStringList Questions;     // "caption|text" of Confirm
+    QStringList Messages;  // texts of ShowMessage
+    QStringList Questions; // "caption|text" of Confirm
     QList<TFileDialogOptions> OpenDialogs, SaveDialogs;
 
     void ShowMessage(const QString& text) override { Messages << text; }
