@@ -1,0 +1,36 @@
+#include "library/PeakListEditor.h"
+
+void PeakListClick(TCommandHost& host, TPeakListEditor& editor) {
+    TAnalysisState& state = host.State();
+    TPeakList list = state.MeasuredSample.PeakList;
+    QString origin = state.PeakListOrigin;
+    if (editor.GetPeakList(list, origin)) {
+        state.MeasuredSample.PeakList = list;
+        state.PeakListOrigin = origin;
+    }
+    state.DoubletResults.Valid = false;
+    state.TrapezoidResults.Valid = false;
+    const TPeakList current = state.MeasuredSample.PeakList;
+    host.RefreshPeakSelection(current);
+}
+
+bool AddLibraryEntry(TPeakList& list, const TNuclideList& library, int index) {
+    if (index < 0 || index >= library.Size || index >= MaxLibraryEntries || list.Size >= MaxPeaks) {
+        return false;
+    }
+    list.Peak[list.Size] = library.Peak[index];
+    ++list.Size;
+    return true;
+}
+
+bool RemovePeakEntry(TPeakList& list, int index) {
+    const int size = UsablePeaks(list);
+    if (index < 0 || index >= size) {
+        return false;
+    }
+    for (int k = index; k + 1 < size; ++k) {
+        list.Peak[k] = list.Peak[k + 1];
+    }
+    list.Size = static_cast<std::uint8_t>(size - 1);
+    return true;
+}

@@ -1,0 +1,94 @@
+#include "library/PeakListEditor.h"
+
+#include "FakeHost.h"
+#include "TestHelpers.h"
+
+#include <cstring>
+
+namespace {
+
+TNuclideList ThreeLines() {
+    TNuclideList lib{};
+    const char* names[] = {"K40", "Cs137", "Bi214"};
+    const int energies[] = {1461, 662, 609};
+    for (int i = 0; i < 3; ++i) {
+        SetPeakName(lib.Peak[i], names[i]);
+        lib.Peak[i].Energy = static_cast<std::uint16_t>(energies[i]);
+        lib.Peak[i].Probability = 10.0f + static_cast<float>(i);
+        lib.Peak[i].Limit = -1;
+    }
+    lib.Size = 3;
+    return lib;
+}
+
+TEST(PeakListEditorTest, AddStopsAtSixteenAndRejectsBadIndices) {
+    const TNuclideList lib = ThreeLines();
+    TPeakList list{};
+    EXPECT_FALSE(AddLibraryEntry(list, lib, -1));
+    EXPECT_FALSE(AddLibraryEntry(list, lib, 3));
+    for (int i = 0; i < 16; ++i) {
+        ASSERT_TRUE(AddLibraryEntry(list, lib, 1)); // the same entry may be added again
+    }
+    const TPeakList full = list;
+    EXPECT_FALSE(AddLibraryEntry(list, lib, 0));
+    EXPECT_EQ(std::memcmp(&list, &full, sizeof(list)), 0);
+    EXPECT_EQ(std::memcmp(&list.Peak[15], &lib.Peak[1], sizeof(TPeakEntry)), 0);
+}
+
+TEST(PeakListEditorTest, RemoveMovesLaterEntriesDownAndKeepsTheLastSlot) {
+    const TNuclideList lib = ThreeLines();
+    TPeakList list{};
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(AddLibraryEntry(list, lib, i));
+    }
+    EXPECT_FALSE(RemovePeakEntry(list, 3));
+    EXPECT_FALSE(RemovePeakEntry(list, -1));
+    ASSERT_TRUE(RemovePeakEntry(list, 0));
+    EXPECT_EQ(list.Size, 2);
+    EXPECT_EQ(PeakNameToText(list.Peak[0]), QString("Cs137"));
+    EXPECT_EQ(PeakNameToText(list.Peak[1]), QString("Bi214"));
+    EXPECT_EQ(PeakNameToText(list.Peak[2]), QString("Bi214")); // former last slot as it was
+}
+
+class ScriptedEditor : public TPeakListEditor {
+public:
+    bool Confirm = false;
+    TPeakList Edited{};
+    TPeakList Received{};
+    QString ReceivedOrigin;
+    bool GetPeakList(TPeakList& list, QString& origin) override {
+        Received = list;
+        ReceivedOrigin = origin;
+        if (Confirm) {
+            list = Edited;
+            origin = EditedByUserOrigin;
+        }
+        return Confirm;
+    }
+};
+
+TEST(PeakListEditorTest, PeakListClickTakesOverOnlyAConfirmedList) {
+    for (bool confirm : {true, false}) {
+        FakeHost host;
+        host.Analysis.MeasuredSample.PeakList.Size = 1;
+        host.Analysis.PeakListOrigin = "sample.vtb";
+        host.Analysis.DoubletResults.Valid = true;
+        host.Analysis.TrapezoidResults.Valid = true;
+        ScriptedEditor editor;
+        editor.Confirm = confirm;
+        editor.Edited.Size = 2;
+        PeakListClick(host, editor);
+
+        EXPECT_EQ(editor.Received.Size, 1);
+        EXPECT_EQ(editor.ReceivedOrigin, QString("sample.vtb"));
+        EXPECT_EQ(host.Analysis.MeasuredSample.PeakList.Size, confirm ? 2 : 1);
+        EXPECT_EQ(host.Analysis.PeakListOrigin,
+                  confirm ? EditedByUserOrigin : QString("sample.vtb"));
+        EXPECT_FALSE(host.Analysis.DoubletResults.Valid);
+        EXPECT_FALSE(host.Analysis.TrapezoidResults.Valid);
+        EXPECT_EQ(host.Refreshes, 1);
+        EXPECT_EQ(host.LastRefreshedList.Size, confirm ? 2 : 1);
+    }
+}
+
+} // namespace
