@@ -99,9 +99,13 @@ double ExtractRoi(const TSpectrum& spectrum, double channel, double width, TRoiA
         return step;
     }
     // Channel j covers [j, j + 1); each bin takes the part of a channel that
-    // lies inside it, so the bins preserve counts.
+    // lies inside it, so the bins preserve counts. (hi - lo) / step is a whole
+    // number; counting the bins instead of comparing the accumulated position
+    // with hi keeps rounding from adding a bin beyond the checked range.
+    const int bins = std::min(static_cast<int>(Round((hi - lo) / step)), RoiPoints);
     int n = 0;
-    for (double x = lo; x < hi && n < RoiPoints; x += step) {
+    double x = lo;
+    for (; n < bins; x += step) {
         const double xEnd = x + step;
         const double j0 = std::trunc(x);
         const double j1 = std::trunc(xEnd);
@@ -140,15 +144,19 @@ void FilterRoi(TRoiKernel kernel, const TRoiArray& values, int count, TRoiArray&
 double BackgroundSigma(int count, const TRoiArray& extract, bool backgroundSubtracted, double ratio,
                        const TRoiArray& backgroundExtract, double halfWidth, double centre) {
     const int n = ClampCount(count);
-    if (n <= 0) {
-        return 0;
+    if (n < 7) {
+        return 0; // no smoothed points at all
     }
-    // The window, clamped to the extract when it reaches outside it.
-    const std::int64_t lo64 = std::clamp<std::int64_t>(Round(centre - 2 * halfWidth), 0, n - 1);
-    const std::int64_t hi64 = std::clamp<std::int64_t>(Round(centre + 2 * halfWidth), lo64, n - 1);
-    const int iLo = static_cast<int>(lo64);
-    const int iHi = static_cast<int>(hi64);
-    const double points = iHi - iLo + 1;
+    if (!std::isfinite(centre) || !std::isfinite(halfWidth)) {
+        return std::numeric_limits<double>::quiet_NaN();
+    }
+    const std::int64_t lo = Round(centre - 2 * halfWidth);
+    const std::int64_t hi = Round(centre + 2 * halfWidth);
+    const double points = static_cast<double>(hi) - static_cast<double>(lo) + 1;
+    // The window's ends are read from the smoothed points 3 .. n - 4: the three
+    // points at each end of a filtered extract are zero, not a background level.
+    const int iLo = static_cast<int>(std::clamp<std::int64_t>(lo, 3, n - 4));
+    const int iHi = static_cast<int>(std::clamp<std::int64_t>(hi, 3, n - 4));
     if (!backgroundSubtracted) {
         TRoiArray s{};
         FilterRoi(TRoiKernel::Smoothing, extract, n, s);
