@@ -1,0 +1,136 @@
+#include "analysis/forms/DoubletSolverForm.h"
+
+#include <QLabel>
+#include <QListWidget>
+#include <QPainter>
+#include <QPalette>
+#include <QPushButton>
+
+#include <functional>
+
+namespace {
+
+// A plain area whose painting is done by its owner.
+class TDoubletPaintArea : public QWidget {
+public:
+    TDoubletPaintArea(QWidget* parent, std::function<void(QPainter&)> paint)
+        : QWidget(parent), Paint(std::move(paint)) {}
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        Paint(painter);
+    }
+
+private:
+    std::function<void(QPainter&)> Paint;
+};
+
+// Stand-ins for the shared plot drawing.
+void PaintDoubletPlot(const TSpectrum&, const TDoubletResult&, QPainter& painter,
+                      const QRect& rect) {
+    painter.fillRect(rect, Qt::white);
+    painter.drawRect(rect.adjusted(0, 0, -1, -1));
+}
+
+void PaintMessagePlot(QPainter& painter, const QRect& rect, const QString& text) {
+    painter.fillRect(rect, Qt::white);
+    painter.drawRect(rect.adjusted(0, 0, -1, -1));
+    painter.drawLine(rect.topLeft(), rect.bottomRight());
+    painter.drawLine(rect.topRight(), rect.bottomLeft());
+    painter.drawText(rect, Qt::AlignCenter, text);
+}
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const QString& caption, int x, int y) {
+    auto* label = new QLabel(caption, parent);
+    label->setObjectName(name);
+    label->move(x, y);
+    label->adjustSize();
+    return label;
+}
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption,
+                        const QRect& geometry) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    button->setGeometry(geometry);
+    button->setAutoDefault(false);
+    return button;
+}
+
+} // namespace
+
+TDoubletSolverForm::TDoubletSolverForm(QWidget* parent) : QDialog(parent) {
+    createControls();
+}
+
+void TDoubletSolverForm::createControls() {
+    setObjectName("DoubletSolverForm");
+    setWindowTitle("Doublet Solver");
+    setFixedSize(1019, 434);
+    setFont(QFont("Tahoma", 8));
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, QColor(255, 255, 102));
+    setPalette(pal);
+    setAutoFillBackground(true);
+
+    Label1 = MakeLabel(this, "Label1", "List of potential doublets", 8, 13);
+    Label2 = MakeLabel(this, "Label2", "Results of solved peaks", 190, 13);
+    Label3 = MakeLabel(this, "Label3", "Graphic of doublet area", 432, 13);
+
+    DoubletListBox = new QListWidget(this);
+    DoubletListBox->setObjectName("DoubletListBox");
+    DoubletListBox->setGeometry(9, 32, 172, 349);
+    SolvedDoubletsListBox = new QListWidget(this);
+    SolvedDoubletsListBox->setObjectName("SolvedDoubletsListBox");
+    SolvedDoubletsListBox->setGeometry(185, 32, 241, 349);
+
+    DoubletPaintBox = new TDoubletPaintArea(this, [this](QPainter& p) { UpdateDoubletView(p); });
+    DoubletPaintBox->setObjectName("DoubletPaintBox");
+    DoubletPaintBox->setGeometry(432, 32, 577, 349);
+
+    OkButton = MakeButton(this, "OkButton", "Use Doublet Solver Results", QRect(835, 390, 176, 36));
+    CancelButton =
+        MakeButton(this, "CancelButton", "Discard Doublet Solver Results", QRect(5, 390, 176, 36));
+
+    connect(DoubletListBox, &QListWidget::currentRowChanged, this,
+            &TDoubletSolverForm::DoubletListBoxClick);
+    connect(OkButton, &QPushButton::clicked, this, &QDialog::accept);
+    connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void TDoubletSolverForm::SetDoublets(const QStringList& pairLines, const QStringList& resultLines,
+                                     const TDoubletList& pairs, const TSampleFile& sample,
+                                     const TDoubletResultList& results) {
+    ListOfDoublets = pairs;
+    SampleToAnalyse = sample;
+    ResultList = results;
+    DoubletListBox->clear();
+    SolvedDoubletsListBox->clear();
+    DoubletListBox->addItems(pairLines);
+    SolvedDoubletsListBox->addItems(resultLines);
+    if (DoubletListBox->count() > 0) {
+        DoubletListBox->setCurrentRow(0);
+    }
+    DoubletPaintBox->update();
+}
+
+bool TDoubletSolverForm::ShowModal() {
+    return exec() == QDialog::Accepted;
+}
+
+void TDoubletSolverForm::DoubletListBoxClick() {
+    DoubletPaintBox->update();
+}
+
+void TDoubletSolverForm::UpdateDoubletView(QPainter& painter) {
+    const QRect rect(0, 0, DoubletPaintBox->width(), DoubletPaintBox->height());
+    const TDoubletPlotChoice choice = ChooseDoubletPlot(
+        ListOfDoublets, DoubletListBox->currentRow(), SampleToAnalyse.PeakList, ResultList);
+    if (choice.Kind == TDoubletPlotChoice::Plot) {
+        PaintDoubletPlot(SampleToAnalyse.Sample.Spectrum, ResultList.Result[choice.Entry], painter,
+                         rect);
+    } else if (choice.Kind == TDoubletPlotChoice::Message) {
+        PaintMessagePlot(painter, rect, "Doublet Peaks could not identified");
+    }
+}
