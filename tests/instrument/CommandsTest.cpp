@@ -1,0 +1,438 @@
+// The command functions against the simulator over a real pseudo-terminal:
+// frames and byte order as the simulator logs them, answers and their
+// conversion, and the status of every injected fault.
+#include "SimProcess.h"
+
+#include "instrument/ByteOrder.h"
+#include "instrument/InstrumentCommands.h"
+#include "instrument/InstrumentOperations.h"
+
+#include <gtest/gtest.h>
+
+#include <QThread>
+
+#include <cstring>
+#include <functional>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+[[maybe_unused]] auto* const QtEnvironment =
+    ::testing::AddGlobalTestEnvironment(new TQtEnvironment);
+
+using TCommand = std::function<TComStatus(const QString& port, const TInstrumentLink& link)>;
+
+QString Hex(const std::uint8_t* p, int n) {
+    return QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(p), n).toHex().toUpper());
+}
+
+TEST(ByteOrderTest, SwapsAndBigEndianValues) {
+    std::uint8_t b32[4] = {0x00, 0x00, 0x00, 0x01};
+    SwapBytes32(b32);
+    std::uint32_t v = 0;
+    std::memcpy(&v, b32, 4);
+    EXPECT_EQ(v, 1u);
+    std::uint8_t b16[2] = {0x02, 0x96};
+    EXPECT_EQ(ReadBE16(b16), 662);
+    SwapBytes16(b16);
+    std::uint16_t w = 0;
+    std::memcpy(&w, b16, 2);
+    EXPECT_EQ(w, 662);
+    std::uint8_t out[4];
+    WriteBE32(out, 0x3F800000u);
+    EXPECT_EQ(Hex(out, 4), "3F800000");
+}
+
+// --- Frames as they leave the workstation ---------------------------------
+
+struct TFrameCase {
+    const char* Name;
+    TCommand Command;
+    const char* Codes;   // the frames sent, in order
+    const char* Payload; // the 26 data bytes of frame number `Frame`
+    int Frame = 0;
+};
+
+TDetectorCalibration OneCalibration() {
+    TDetectorCalibration c{};
+    c.ECal = {1.0f, 2.0f, 0.0f, -1.0f};
+    c.WCal = {0.5f, 0.0f, 0.0f};
+    c.RCal = {1.0f, 0.0f, 0.0f, 0.0f};
+    return c;
+}
+
+TPeakList ThreePeaks() {
+    TPeakList list{};
+    list.Size = 3;
+    for (int i = 0; i < 3; ++i) {
+        TPeakEntry e{};
+        SetPeakName(e, QStringLiteral("Cs137"));
+        e.Energy = 662;
+        e.Probability = 1.0f;
+        e.Limit = -1.0f;
+        list.Peak[i] = e;
+    }
+    return list;
+}
+
+class FrameTest : public ::testing::TestWithParam<TFrameCase> {};
+
+TEST_P(FrameTest, SendsFramesInOrderWithBigEndianPayload) {
+    TSimProcess sim({});
+    const TFrameCase& c = GetParam();
+    EXPECT_EQ(c.Command(sim.Device(), TestLink()), ComStatus::Ok);
+    EXPECT_EQ(sim.Codes(), c.Codes);
+    EXPECT_EQ(sim.Payload(c.Frame), c.Payload);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, FrameTest,
+    ::testing::Values(
+        TFrameCase{.Name = "SelectSampleFive",
+                   .Command =
+                       [](const QString& p, const TInstrumentLink& l) {
+                           const TComStatus s = ComBeginDownload(p, l);
+                           return s != 0 ? s : ComSelectSample(p, 5, l);
+                       },
+                   .Codes = "21 23",
+                   .Payload = "0000000500000000000000000000000000000000000000000000",
+                   .Frame = 1},
+        TFrameCase{.Name = "EnergyCalibrationSingles",
+                   .Command =
+                       [](const QString& p, const TInstrumentLink& l) {
+                           return ComWriteEWCalibration(p, OneCalibration(), l);
+                       },
+                   .Codes = "2 3 1",
+                   .Payload = "3F8000004000000000000000BF800000"
+                              "00000000000000000000"},
+        TFrameCase{.Name = "EfficiencyCalibration",
+                   .Command =
+                       [](const QString& p, const TInstrumentLink& l) {
+                           return ComWriteEfficiency(p, OneCalibration(), l);
+                       },
+                   .Codes = "4 1",
+                   .Payload = "3F800000000000000000000000000000000000000000000000"
+                              "00"},
+        TFrameCase{.Name = "PeakListOfThree",
+                   .Command =
+                       [](const QString& p, const TInstrumentLink& l) {
+                           return ComWritePeakList(p, ThreePeaks(), l);
+                       },
+                   .Codes = "8 9 9 1",
+                   // Name as is, Energy 662 = 02 96, 1.0 = 3F800000, -1.0 = BF800000.
+                   .Payload = "4373313337000000000000000000000002963F800000BF800000"},
+        TFrameCase{
+            .Name = "EmptyPeakList",
+            .Command = [](const QString& p,
+                          const TInstrumentLink& l) { return ComWritePeakList(p, TPeakList{}, l); },
+            .Codes = "1",
+            .Payload = "0000000000000000000000000000000000000000000000000000"},
+        TFrameCase{.Name = "SpecConfigDetectionLimitLittleEndian",
+                   .Command =
+                       [](const QString& p, const TInstrumentLink& l) {
+                           return ComWriteSpecConfig(p, TSpecConfig{100.0f, 2, 5, 100.0f, -1}, l);
+                       },
+                   .Codes = "25 1",
+                   .Payload = "42C800000002050000C842FF0000000000000000000000000000"},
+        TFrameCase{.Name = "ReadInfoHasNoPayload",
+                   .Command =
+                       [](const QString& p, const TInstrumentLink& l) {
+                           TInstrumentInfo info{};
+                           return ComReadInstrumentInfo(p, info, l);
+                       },
+                   .Codes = "27",
+                   .Payload = "0000000000000000000000000000000000000000000000000000"}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+TEST(WriteTest, WritesDoNotChangeTheCallersRecord) {
+    TSimProcess sim({});
+    const TDetectorCalibration cal = OneCalibration();
+    TDetectorCalibration copy = cal;
+    ASSERT_EQ(ComWriteEWCalibration(sim.Device(), copy, TestLink()), ComStatus::Ok);
+    EXPECT_EQ(std::memcmp(&copy, &cal, sizeof cal), 0);
+}
+
+// --- Faults ------------------------------------------------------------------
+
+struct TFaultCase {
+    const char* Name;
+    const char* Fault; // zksim --fault
+    TCommand Command;
+    TComStatus Status;
+    const char* Codes; // frames sent
+};
+
+TComStatus ReadSpectrum(const QString& p, const TInstrumentLink& l) {
+    auto s = std::make_unique<TSpectrum>();
+    return ComReadSpectrum(p, *s, l);
+}
+
+class FaultTest : public ::testing::TestWithParam<TFaultCase> {};
+
+TEST_P(FaultTest, GivesItsStatusAndStopsTheSequence) {
+    const TFaultCase& c = GetParam();
+    TSimProcess sim({QStringLiteral("--fault"), QString::fromLatin1(c.Fault)});
+    EXPECT_EQ(c.Command(sim.Device(), TestLink()), c.Status);
+    EXPECT_EQ(sim.Codes(), c.Codes);
+}
+
+const TCommand BeginDownload = [](const QString& p, const TInstrumentLink& l) {
+    return ComBeginDownload(p, l);
+};
+
+INSTANTIATE_TEST_SUITE_P(
+    Statuses, FaultTest,
+    ::testing::Values(TFaultCase{"StatusByteDone", "busy:22", BeginDownload, 0, "21"},
+                      TFaultCase{"StatusByteMemoryFailed", "memfail:21", BeginDownload, 3, "21"},
+                      TFaultCase{"StatusByteBusy", "busy:21", BeginDownload, 4, "21"},
+                      TFaultCase{"StatusByteUnexpected", "unexpected:21", BeginDownload, 5, "21"},
+                      TFaultCase{"StatusByteMissing", "silent:21", BeginDownload, 2, "21"},
+                      TFaultCase{"AckValueIgnored", "unexpected:19",
+                                 [](const QString& p, const TInstrumentLink& l) {
+                                     return ComResetSampleID(p, l);
+                                 },
+                                 0, "19"},
+                      TFaultCase{"ShortInfo", "short:27",
+                                 [](const QString& p, const TInstrumentLink& l) {
+                                     TInstrumentInfo i{};
+                                     return ComReadInstrumentInfo(p, i, l);
+                                 },
+                                 2, "27"},
+                      TFaultCase{"ShortCountAnswer", "short:17",
+                                 [](const QString& p, const TInstrumentLink& l) {
+                                     std::uint32_t n = 0;
+                                     return ComGetSampleCount(p, n, l);
+                                 },
+                                 2, "17"},
+                      TFaultCase{"CalibrationStopsAtShortPart", "short:6",
+                                 [](const QString& p, const TInstrumentLink& l) {
+                                     TDetectorCalibration c{};
+                                     return ComReadCalibration(p, c, l);
+                                 },
+                                 2, "5 6"},
+                      TFaultCase{"MissingAckEndsWithoutClosingFrame", "silent:9:1",
+                                 [](const QString& p, const TInstrumentLink& l) {
+                                     return ComWritePeakList(p, ThreePeaks(), l);
+                                 },
+                                 2, "8 9"},
+                      TFaultCase{"MissingAckOfConfiguration", "silent:25",
+                                 [](const QString& p, const TInstrumentLink& l) {
+                                     return ComWriteSpecConfig(p, TSpecConfig{}, l);
+                                 },
+                                 2, "25"},
+                      TFaultCase{"PeakListSizeAbove16", "oversize:10",
+                                 [](const QString& p, const TInstrumentLink& l) {
+                                     TPeakList list{};
+                                     return ComReadPeakList(p, list, l);
+                                 },
+                                 5, "10"},
+                      TFaultCase{"ResultListSizeAbove16", "oversize:13",
+                                 [](const QString& p, const TInstrumentLink& l) {
+                                     TResultList r{};
+                                     return ComReadResults(p, r, l);
+                                 },
+                                 5, "13"},
+                      TFaultCase{"SpectrumBlockAbove16388", "oversize:20", ReadSpectrum, 5, "20"},
+                      TFaultCase{"SpectrumCountBeyondBlock", "overcount:11", ReadSpectrum, 5,
+                                 "20 11"},
+                      TFaultCase{"SpectrumBlockShort", "short:11", ReadSpectrum, 2, "20 11"},
+                      TFaultCase{"SpectrumLengthMissing", "silent:20", ReadSpectrum, 2, "20"}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+// --- Answers and their conversion -------------------------------------------
+
+class AnswerTest : public ::testing::Test {
+protected:
+    TSimFolder Folder;
+};
+
+TEST_F(AnswerTest, SampleFileIsReadInFiveOpeningsAndConverted) {
+    auto stored = MakeTestSample(4096, 4711);
+    Folder.Write(QStringLiteral("current.vtb"), *stored);
+    TSimProcess sim(Folder.Args());
+
+    int opens = 0;
+    int closes = 0;
+    // Counts the openings of real ports.
+    class TCountingPort : public TSerialPort {
+    public:
+        TCountingPort(int& o, int& c) : Opens(o), Closes(c) {}
+        bool Open(const QString& n) override { return Inner.Open(n) && ++Opens > 0; }
+        void Setup() override { Inner.Setup(); }
+        void Purge() override { Inner.Purge(); }
+        bool WriteByte(std::uint8_t b) override { return Inner.WriteByte(b); }
+        int Read(std::uint8_t* d, int n, int t) override { return Inner.Read(d, n, t); }
+        void Close() override {
+            ++Closes;
+            Inner.Close();
+        }
+
+    private:
+        TQtSerialPort Inner;
+        int& Opens;
+        int& Closes;
+    };
+    const TInstrumentLink link(TLinkSettings{300, 1000},
+                               [&] { return std::make_unique<TCountingPort>(opens, closes); });
+
+    auto sample = std::make_unique<TSampleFile>();
+    sample->CalibrationType = 1;
+    TextToComment(*sample, QStringLiteral("kept"));
+    ASSERT_EQ(ComReadSampleFile(sim.Device(), *sample, link), ComStatus::Ok);
+    EXPECT_EQ(sim.Codes(), "5 6 7 10 12 20 11 13");
+    EXPECT_EQ(opens, 5);
+    EXPECT_EQ(closes, 5);
+    EXPECT_EQ(sample->Valid, 1);
+    EXPECT_EQ(sample->CalibrationType, 1);
+    EXPECT_EQ(CommentToText(*sample), "kept");
+    // Everything else arrives byte for byte as stored in the instrument.
+    auto expected = std::make_unique<TSampleFile>(*stored);
+    expected->CalibrationType = 1;
+    std::memcpy(expected->Comment, sample->Comment, sizeof expected->Comment);
+    EXPECT_EQ(std::memcmp(sample.get(), expected.get(), sizeof(TSampleFile)), 0);
+}
+
+TEST_F(AnswerTest, ShortSpectrumBlockFillsItsChannelsOnlyAndKeepsSign) {
+    auto stored = MakeTestSample(100, 1);
+    stored->Sample.Spectrum.Channel[5] = -1.0f;
+    stored->Sample.Spectrum.Channel[6] = 16777217.0f; // stored as the nearest Single
+    Folder.Write(QStringLiteral("current.vtb"), *stored);
+    TSimProcess sim(Folder.Args());
+
+    auto spectrum = std::make_unique<TSpectrum>();
+    for (float& c : spectrum->Channel) {
+        c = 42.0f;
+    }
+    ASSERT_EQ(ComReadSpectrum(sim.Device(), *spectrum, TestLink()), ComStatus::Ok);
+    EXPECT_EQ(spectrum->Size, 100);
+    EXPECT_EQ(spectrum->Offset, 7);
+    EXPECT_EQ(spectrum->Channel[0], 1.0f);
+    EXPECT_EQ(spectrum->Channel[5], -1.0f);
+    EXPECT_EQ(spectrum->Channel[99], 298.0f);
+    EXPECT_EQ(spectrum->Channel[100], 42.0f);
+    EXPECT_EQ(spectrum->Channel[4095], 42.0f);
+}
+
+TEST_F(AnswerTest, FailedReadsKeepWhatTheirRulesKeep) {
+    auto stored = MakeTestSample(64, 99);
+    Folder.Write(QStringLiteral("current.vtb"), *stored);
+    TSimProcess sim(Folder.Args() + QStringList{"--fault", "short:27", "--fault", "short:26",
+                                                "--fault", "short:12", "--fault", "overcount:11",
+                                                "--fault", "short:10"});
+    // Info: SerialNumber converted although the answer is one byte short.
+    TInstrumentInfo info{};
+    info.UpdateYear = 77;
+    EXPECT_EQ(ComReadInstrumentInfo(sim.Device(), info, TestLink()), ComStatus::TimeOut);
+    EXPECT_EQ(info.SerialNumber, 1234);
+    EXPECT_EQ(info.UpdateYear, 77);
+    // Configuration: threshold and time to peak converted even when short.
+    TSpecConfig config{};
+    EXPECT_EQ(ComReadSpecConfig(sim.Device(), config, TestLink()), ComStatus::TimeOut);
+    EXPECT_EQ(config.PeakThreshold, 100.0f);
+    EXPECT_EQ(config.TimeToPeak, 2);
+    // Parameters: the received bytes stay unconverted.
+    TSampleParameter parameter{};
+    EXPECT_EQ(ComReadParameter(sim.Device(), parameter, TestLink()), ComStatus::TimeOut);
+    std::uint8_t raw[sizeof parameter];
+    std::memcpy(raw, &parameter, sizeof raw);
+    EXPECT_EQ(Hex(raw + 13, 2), "04D2"); // 1234, as it travelled
+    // Spectrum and peak list: the destination is unchanged.
+    auto spectrum = std::make_unique<TSpectrum>();
+    spectrum->Size = 3;
+    EXPECT_EQ(ComReadSpectrum(sim.Device(), *spectrum, TestLink()), ComStatus::Unexpected);
+    EXPECT_EQ(spectrum->Size, 3);
+    EXPECT_EQ(spectrum->Channel[0], 0.0f);
+    TPeakList list{};
+    list.Size = 9;
+    EXPECT_EQ(ComReadPeakList(sim.Device(), list, TestLink()), ComStatus::TimeOut);
+    EXPECT_EQ(list.Size, 9);
+}
+
+TEST_F(AnswerTest, SampleReadFailingPartWayKeepsPartsReadAndValidity) {
+    auto stored = MakeTestSample(128, 5);
+    Folder.Write(QStringLiteral("current.vtb"), *stored);
+    TSimProcess sim(Folder.Args() + QStringList{"--fault", "silent:12"});
+    auto sample = std::make_unique<TSampleFile>();
+    ASSERT_EQ(ComReadSampleFile(sim.Device(), *sample, TestLink()), ComStatus::TimeOut);
+    EXPECT_EQ(sim.Codes(), "5 6 7 10 12");
+    EXPECT_EQ(sample->Valid, 0);
+    EXPECT_EQ(sample->PeakList.Size, 2);
+    EXPECT_EQ(sample->Calibration.ECal.C1, 0.75f);
+    EXPECT_EQ(sample->Sample.Spectrum.Size, 0);
+}
+
+TEST(LinkTest, LateBytesOfAnEarlierAnswerAreDroppedAtTheNextOpening) {
+    TSimProcess sim({QStringLiteral("--fault"), QStringLiteral("late:27"),
+                     QStringLiteral("--late-delay"), QStringLiteral("0")});
+    TInstrumentInfo info{};
+    ASSERT_EQ(ComReadInstrumentInfo(sim.Device(), info, TestLink()), ComStatus::Ok);
+    QThread::msleep(100); // the extra bytes reach the line's receive buffer
+    TSpecConfig config{};
+    ASSERT_EQ(ComReadSpecConfig(sim.Device(), config, TestLink()), ComStatus::Ok);
+    EXPECT_EQ(config.PeakThreshold, 100.0f);
+    EXPECT_EQ(config.TimeToPeak, 2);
+    EXPECT_EQ(config.RequestedDL, 100.0f);
+    EXPECT_EQ(config.PeakIndexDL, -1);
+}
+
+TEST(LinkTest, PortHeldByAnotherProcessIsNotAvailable) {
+    TSimProcess sim({});
+    int ready[2];
+    int release[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    ASSERT_EQ(::pipe(release), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        TQtSerialPort port;
+        const char ok = port.Open(sim.Device()) ? '1' : '0';
+        (void)!::write(ready[1], &ok, 1);
+        char c;
+        (void)!::read(release[0], &c, 1);
+        port.Close();
+        ::_exit(0);
+    }
+    char ok = 0;
+    ASSERT_EQ(::read(ready[0], &ok, 1), 1);
+    EXPECT_EQ(ok, '1');
+
+    TInstrumentInfo info{};
+    EXPECT_EQ(ComReadInstrumentInfo(sim.Device(), info, TestLink()), ComStatus::PortNotAvailable);
+    EXPECT_EQ(sim.Codes(), "");
+    EXPECT_TRUE(ListOpenablePorts({sim.Device()}, TestLink()).isEmpty());
+
+    (void)!::write(release[1], "x", 1);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_EQ(ComReadInstrumentInfo(sim.Device(), info, TestLink()), ComStatus::Ok);
+    for (int fd : {ready[0], ready[1], release[0], release[1]}) {
+        ::close(fd);
+    }
+}
+
+TEST(LinkTest, MissingOrEmptyPortNameIsNotAvailable) {
+    TInstrumentInfo info{};
+    EXPECT_EQ(ComReadInstrumentInfo(QString(), info, TestLink()), ComStatus::PortNotAvailable);
+    EXPECT_EQ(ComReadInstrumentInfo(QStringLiteral("/dev/zk-no-such-port"), info, TestLink()),
+              ComStatus::PortNotAvailable);
+    EXPECT_EQ(ComClearMemory(QStringLiteral("/dev/null"), TestLink()), ComStatus::PortNotAvailable);
+}
+
+TEST(PortListTest, RunningSimulatorIsListedUntilItStops) {
+    auto sim = std::make_unique<TSimProcess>(QStringList{});
+    const QString link =
+        QDir(SimulatorLinkDirectory()).filePath(QStringLiteral("zksim-%1").arg(sim->Pid()));
+    EXPECT_TRUE(CandidatePortNames().contains(link));
+    EXPECT_TRUE(ComPortComboBoxDropDown(TestLink()).contains(link));
+    // The link reaches the same device: held through one name, the other fails.
+    TQtSerialPort holder;
+    ASSERT_TRUE(holder.Open(link));
+    EXPECT_FALSE(ListOpenablePorts({sim->Device(), link}, TestLink()).contains(link));
+    holder.Close();
+    EXPECT_EQ(sim->Stop(), 0);
+    EXPECT_FALSE(QFileInfo::exists(link) || QFileInfo(link).isSymLink());
+    EXPECT_FALSE(CandidatePortNames().contains(link));
+}
+
+} // namespace
