@@ -99,3 +99,10 @@ QString ReadNuclideLibraryFile(const QString& path, char decimalSeparator, TNucl
 QString PeakEntryText(const TPeakEntry& entry) {
     return PeakNameToText(entry) + " - (" + QString::number(entry.Energy) + "keV)";
 }
+
+QString LibraryListingLine(const TPeakEntry& entry, char decimalSeparator) {
+    const float probability = entry.Probability, limit = entry.Limit;
+    return PeakNameToText(entry) + "\t" + QString::number(entry.Energy) + "\t" +
+           QString::fromStdString(FormatGeneral(probability, decimalSeparator, 7)) + "\t" +
+           QString::fromStdString(FormatGeneral(limit, decimalSeparator, 7));
+}

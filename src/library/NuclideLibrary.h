@@ -42,3 +42,8 @@ QString ReadNuclideLibraryFile(const QString& path, char decimalSeparator, TNucl
 // How an entry is listed: name (up to its first zero byte) + " - (" + energy
 // + "keV)", e.g. "Cs137 - (662keV)".
 QString PeakEntryText(const TPeakEntry& entry);
+
+// One tab-separated listing line: name, energy (keV), probability (%) and
+// limit (Bq/kg, -1 for none), the Singles in their shortest form of at most 7
+// significant digits: "Cs137\t662\t85.1\t600".
+QString LibraryListingLine(const TPeakEntry& entry, char decimalSeparator);

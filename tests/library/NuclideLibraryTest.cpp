@@ -146,6 +146,14 @@ TEST(NuclideLibraryTest, LineEndsAndStrayCarriageReturns) {
     EXPECT_EQ(list.Peak[2].Limit, -1.0f);
 }
 
+TEST(NuclideLibraryTest, ListingLineUsesTheGivenSeparator) {
+    TPeakEntry entry{};
+    ASSERT_TRUE(ParseLibraryLine("Cs137\t661?66\t85?1\t600", '?', entry));
+    EXPECT_EQ(LibraryListingLine(entry, '?'), QString("Cs137\t662\t85?1\t600"));
+    ASSERT_TRUE(ParseLibraryLine("Ra226\t186?2\t3?555", '?', entry));
+    EXPECT_EQ(LibraryListingLine(entry, ','), QString("Ra226\t186\t3,555\t-1"));
+}
+
 TEST(NuclideLibraryTest, FileReadKeepsWindows1252NameAndFailsCleanly) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
