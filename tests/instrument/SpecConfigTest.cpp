@@ -1,0 +1,139 @@
+// The configuration dialog's rules: what it shows and how confirmed texts
+// become the configuration that is sent.
+#include "instrument/SpecConfig.h"
+
+#include "ScriptedPrompt.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+TPeakList TwoPeaks() {
+    TPeakList list{};
+    list.Size = 2;
+    TPeakEntry a{};
+    SetPeakName(a, QStringLiteral("Cs137"));
+    a.Energy = 662;
+    TPeakEntry b{};
+    SetPeakName(b, QStringLiteral("ABCDEFGHIJKLMNOP")); // 16 characters, no zero byte
+    b.Energy = 1461;
+    list.Peak[0] = a;
+    list.Peak[1] = b;
+    return list;
+}
+
+TEST(SpecConfigFieldsTest, ShowsConfigurationInShortestFormWithLocaleSeparator) {
+    TSpecConfigFields fields;
+    FillSpecConfigFields(TSpecConfig{12.5f, 2, 3, 7.0f, 1}, TwoPeaks(), ',', fields);
+    EXPECT_EQ(fields.PeakThreshold, "12,5");
+    EXPECT_EQ(fields.TimeToPeak, "2");
+    EXPECT_TRUE(fields.SubtractBackground);
+    EXPECT_EQ(fields.PeakItems, QStringList({"Cs137, 662keV", "ABCDEFGHIJKLMNOP, 1461keV"}));
+    EXPECT_EQ(fields.PeakIndex, 1);
+    EXPECT_EQ(fields.DetectionLimit, "DetectionLimitEdit");
+
+    FillSpecConfigFields(TSpecConfig{100.0f, 65535, 2, 7.0f, 2}, TwoPeaks(), ',', fields);
+    EXPECT_EQ(fields.PeakThreshold, "100");
+    EXPECT_EQ(fields.TimeToPeak, "65535");
+    EXPECT_FALSE(fields.SubtractBackground);
+    EXPECT_EQ(fields.PeakIndex, -1);
+}
+
+struct TReadCase {
+    const char* Name;
+    const char* Threshold;
+    const char* TimeToPeak;
+    bool Valid;
+    float PeakThreshold = 0;
+    std::uint16_t Time = 0;
+};
+
+class SpecConfigReadTest : public ::testing::TestWithParam<TReadCase> {};
+
+TEST_P(SpecConfigReadTest, WholeNumbersOnlyAndNeitherZero) {
+    const TReadCase& c = GetParam();
+    TSpecConfigFields fields;
+    fields.PeakThreshold = QString::fromLatin1(c.Threshold);
+    fields.TimeToPeak = QString::fromLatin1(c.TimeToPeak);
+    const TSpecConfig before{55.0f, 9, 0x06, 1.0f, 3};
+    TSpecConfig config = before;
+    ASSERT_EQ(ReadSpecConfigFields(fields, '.', config), c.Valid);
+    if (!c.Valid) {
+        EXPECT_EQ(std::memcmp(&config, &before, sizeof config), 0);
+        return;
+    }
+    EXPECT_EQ(config.PeakThreshold, c.PeakThreshold);
+    EXPECT_EQ(config.TimeToPeak, c.Time);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, SpecConfigReadTest,
+    ::testing::Values(TReadCase{.Name = "Plain", .Threshold = "100", .TimeToPeak = "2",
+                                .Valid = true, .PeakThreshold = 100, .Time = 2},
+                      TReadCase{.Name = "Decimals", .Threshold = "12.5", .TimeToPeak = "2",
+                                .Valid = false},
+                      TReadCase{.Name = "NoNumber", .Threshold = "abc", .TimeToPeak = "2",
+                                .Valid = false},
+                      TReadCase{.Name = "Empty", .Threshold = "100", .TimeToPeak = "",
+                                .Valid = false},
+                      TReadCase{.Name = "ZeroThreshold", .Threshold = "0", .TimeToPeak = "2",
+                                .Valid = false},
+                      TReadCase{.Name = "TimeLow16BitsZero", .Threshold = "5",
+                                .TimeToPeak = "65536", .Valid = false},
+                      TReadCase{.Name = "TimeLow16Bits", .Threshold = "5", .TimeToPeak = "65537",
+                                .Valid = true, .PeakThreshold = 5, .Time = 1},
+                      TReadCase{.Name = "NegativeTime", .Threshold = "-20", .TimeToPeak = "-1",
+                                .Valid = true, .PeakThreshold = -20, .Time = 65535}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+TEST(SpecConfigReadTest, ModeBitsDetectionLimitAndSelection) {
+    TSpecConfigFields fields;
+    FillSpecConfigFields(TSpecConfig{100.0f, 2, 0x06, 7.0f, 1}, TwoPeaks(), '.', fields);
+    fields.SubtractBackground = true;
+    TSpecConfig config{100.0f, 2, 0x06, 7.0f, 1};
+    ASSERT_TRUE(ReadSpecConfigFields(fields, '.', config));
+    EXPECT_EQ(config.Mode, 0x07);
+    EXPECT_EQ(config.RequestedDL, 100.0f); // the hidden edit's text is no number
+    EXPECT_EQ(config.PeakIndexDL, 1);
+
+    fields.SubtractBackground = false;
+    fields.PeakIndex = -1;
+    fields.DetectionLimit = QStringLiteral("2.5");
+    config.Mode = 0xFF;
+    ASSERT_TRUE(ReadSpecConfigFields(fields, '.', config));
+    EXPECT_EQ(config.Mode, 0xFE);
+    EXPECT_EQ(config.RequestedDL, 2.5f);
+    EXPECT_EQ(config.PeakIndexDL, -1);
+}
+
+class TOneShotView : public TSpecConfigView {
+public:
+    bool Confirm = true;
+    bool Execute(TSpecConfigFields&) override { return Confirm; }
+};
+
+TEST(SpecConfigDialogTest, InvalidInputIsReportedAndRestored) {
+    ScriptedPrompt prompt;
+    TOneShotView view;
+    TSpecConfigFields fields;
+    TSpecConfig config{12.5f, 2, 1, 3.0f, 0};
+    const TSpecConfig before = config;
+    EXPECT_FALSE(RunSpecConfigDialog(view, prompt, TwoPeaks(), config, fields, '.'));
+    EXPECT_EQ(prompt.Messages, QStringList{"Invalid input values"});
+    EXPECT_EQ(std::memcmp(&config, &before, sizeof config), 0);
+
+    view.Confirm = false;
+    config.PeakThreshold = 100.0f;
+    EXPECT_FALSE(RunSpecConfigDialog(view, prompt, TwoPeaks(), config, fields, '.'));
+    EXPECT_EQ(prompt.Messages.size(), 1);
+    EXPECT_EQ(config.RequestedDL, 3.0f);
+
+    view.Confirm = true;
+    EXPECT_TRUE(RunSpecConfigDialog(view, prompt, TwoPeaks(), config, fields, '.'));
+    EXPECT_EQ(config.RequestedDL, 100.0f);
+    EXPECT_EQ(config.PeakIndexDL, 0);
+}
+
+} // namespace
