@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -100,6 +101,16 @@ double SplitDoubletArea(int centreLower, int centreUpper, int first, int last,
         }
         return q;
     }
+    // The two peak shapes do not depend on the split: evaluate them once.
+    const int count = last - first + 1;
+    std::vector<double> shapeLower(static_cast<std::size_t>(count));
+    std::vector<double> shapeUpper(static_cast<std::size_t>(count));
+    for (int ch = first; ch <= last; ++ch) {
+        const double zL = (ch - centreLower) / sigmaLower;
+        const double zU = (ch - centreUpper) / sigmaUpper;
+        shapeLower[static_cast<std::size_t>(ch - first)] = std::exp(-0.5 * zL * zL);
+        shapeUpper[static_cast<std::size_t>(ch - first)] = std::exp(-0.5 * zU * zU);
+    }
     double best = 0;
     int bestJ = 0;
     for (int j = 0; j < 100; ++j) {
@@ -107,11 +118,9 @@ double SplitDoubletArea(int centreLower, int centreUpper, int first, int last,
         const double aU = j * total / 100;
         double q = 0;
         for (int ch = first; ch <= last; ++ch) {
-            const double zL = (ch - centreLower) / sigmaLower;
-            const double zU = (ch - centreUpper) / sigmaUpper;
-            const float m =
-                static_cast<float>(std::exp(-0.5 * zL * zL) * aL / (SqrtTwoPi * sigmaLower) +
-                                   std::exp(-0.5 * zU * zU) * aU / (SqrtTwoPi * sigmaUpper));
+            const std::size_t i = static_cast<std::size_t>(ch - first);
+            const float m = static_cast<float>(shapeLower[i] * aL / (SqrtTwoPi * sigmaLower) +
+                                               shapeUpper[i] * aU / (SqrtTwoPi * sigmaUpper));
             const double diff = static_cast<double>(m) - corrected.Channel[ch];
             q += diff * diff;
         }
