@@ -1,5 +1,7 @@
 #include "analysis/forms/DoubletSolverForm.h"
 
+#include "ui/plots/Plots.h"
+
 #include <QLabel>
 #include <QListWidget>
 #include <QPainter>
@@ -25,21 +27,6 @@ protected:
 private:
     std::function<void(QPainter&)> Paint;
 };
-
-// Stand-ins for the shared plot drawing.
-void PaintDoubletPlot(const TSpectrum&, const TDoubletResult&, QPainter& painter,
-                      const QRect& rect) {
-    painter.fillRect(rect, Qt::white);
-    painter.drawRect(rect.adjusted(0, 0, -1, -1));
-}
-
-void PaintMessagePlot(QPainter& painter, const QRect& rect, const QString& text) {
-    painter.fillRect(rect, Qt::white);
-    painter.drawRect(rect.adjusted(0, 0, -1, -1));
-    painter.drawLine(rect.topLeft(), rect.bottomRight());
-    painter.drawLine(rect.topRight(), rect.bottomLeft());
-    painter.drawText(rect, Qt::AlignCenter, text);
-}
 
 QLabel* MakeLabel(QWidget* parent, const char* name, const QString& caption, int x, int y) {
     auto* label = new QLabel(caption, parent);
@@ -128,9 +115,9 @@ void TDoubletSolverForm::UpdateDoubletView(QPainter& painter) {
     const TDoubletPlotChoice choice = ChooseDoubletPlot(
         ListOfDoublets, DoubletListBox->currentRow(), SampleToAnalyse.PeakList, ResultList);
     if (choice.Kind == TDoubletPlotChoice::Plot) {
-        PaintDoubletPlot(SampleToAnalyse.Sample.Spectrum, ResultList.Result[choice.Entry], painter,
-                         rect);
+        DrawDoubletPlot(SampleToAnalyse.Sample.Spectrum, ResultList.Result[choice.Entry], painter,
+                        rect);
     } else if (choice.Kind == TDoubletPlotChoice::Message) {
-        PaintMessagePlot(painter, rect, "Doublet Peaks could not identified");
+        DrawMessagePlot(painter, rect, "Doublet Peaks could not identified");
     }
 }
