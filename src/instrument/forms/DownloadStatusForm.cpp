@@ -1,0 +1,56 @@
+#include "instrument/forms/DownloadStatusForm.h"
+
+#include <QLabel>
+
+namespace {
+
+void ApplyWindowStyle(QWidget* w) {
+    QPalette palette = w->palette();
+    palette.setColor(QPalette::Window, QColor(255, 255, 102));
+    w->setPalette(palette);
+    w->setAutoFillBackground(true);
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPointSize(8);
+    w->setFont(font);
+}
+
+QLabel* MakeLabel(QWidget* parent, const QString& text, int x, int y, int width) {
+    auto* label = new QLabel(text, parent);
+    label->setGeometry(x, y, width, 16);
+    return label;
+}
+
+} // namespace
+
+TDownloadStatusForm::TDownloadStatusForm(QWidget* parent) : QWidget(parent, Qt::Dialog) {
+    setWindowTitle(QStringLiteral("Read Samples"));
+    ApplyWindowStyle(this);
+    setFixedSize(260, 104);
+    MakeLabel(this, QStringLiteral("Stored Samples"), 16, 12, 120);
+    TotalRecordsLabel = MakeLabel(this, QStringLiteral("0"), 150, 12, 90);
+    TotalRecordsLabel->setObjectName(QStringLiteral("TotalRecordsLabel"));
+    MakeLabel(this, QStringLiteral("Recieved Samples"), 16, 34, 120);
+    RecievedRecordsLabel = MakeLabel(this, QStringLiteral("0"), 150, 34, 90);
+    RecievedRecordsLabel->setObjectName(QStringLiteral("RecievedRecordsLabel"));
+    MakeLabel(this, QStringLiteral("File:"), 16, 56, 120);
+    FileNameLabel = MakeLabel(this, QString(), 16, 76, 228);
+    FileNameLabel->setObjectName(QStringLiteral("FileNameLabel"));
+}
+
+void TDownloadStatusForm::Show() {
+    show();
+    raise();
+    repaint();
+}
+
+void TDownloadStatusForm::ShowProgress(int receivedRecords, int totalRecords,
+                                       const QString& fileName) {
+    TotalRecordsLabel->setText(QString::number(totalRecords));
+    RecievedRecordsLabel->setText(QString::number(receivedRecords));
+    FileNameLabel->setText(fileName);
+    repaint();
+}
+
+void TDownloadStatusForm::Hide() {
+    hide();
+}
