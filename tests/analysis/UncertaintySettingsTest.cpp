@@ -15,6 +15,12 @@
 
 namespace {
 
+// Packed record fields are compared by value: the comparison macros take
+// references, which must not bind to possibly misaligned members.
+template <typename T> T Value(T v) {
+    return v;
+}
+
 TUncertaintySettings Valid(double scale, double efficiency, double curve, double factor) {
     return {{scale, efficiency, curve, factor}, true};
 }
@@ -65,7 +71,7 @@ TEST(UncertaintyFileTest, BytesAfterTheRecordAreIgnored) {
     WriteBytes(path, ReadAll(path) + QByteArray("trailing"));
     TUncertaintySettings settings;
     EXPECT_EQ(LoadUncertaintySettings(settings, error, path), TUncertaintyLoadStatus::Loaded);
-    EXPECT_EQ(settings.UncertaintySetup.uFactor, 2);
+    EXPECT_EQ(Value(settings.UncertaintySetup.uFactor), 2);
 }
 
 TEST(UncertaintyFileTest, ShortFileIsAReadErrorAndLeavesSettingsNotValid) {
@@ -81,7 +87,7 @@ TEST(UncertaintyFileTest, ShortFileIsAReadErrorAndLeavesSettingsNotValid) {
         EXPECT_EQ(LoadUncertaintySettings(settings, error, path),
                   TUncertaintyLoadStatus::ReadError);
         EXPECT_FALSE(settings.UncertaintySetupValid);
-        EXPECT_EQ(settings.UncertaintySetup.uScale, 7); // values untouched
+        EXPECT_EQ(Value(settings.UncertaintySetup.uScale), 7); // values untouched
         EXPECT_TRUE(error.contains(path)) << error.toStdString();
         EXPECT_TRUE(error.contains(QString("holds %1 bytes, 32 are needed").arg(length)))
             << error.toStdString();
@@ -210,8 +216,8 @@ TEST(UncertaintyTextsTest, PercentTextsAndBack) {
     const TUncertainties back = TextsToUncertainties({"5", "-1?5", "abc", "2?5"}, '?');
     EXPECT_NEAR_REL(back.uScale, 0.05, 1e-15);
     EXPECT_NEAR_REL(back.uEfficiency, -0.015, 1e-15);
-    EXPECT_EQ(back.uCurve, 0);
-    EXPECT_EQ(back.uFactor, 2.5);
+    EXPECT_EQ(Value(back.uCurve), 0);
+    EXPECT_EQ(Value(back.uFactor), 2.5);
     EXPECT_TRUE(HasZeroUncertainty(back));
     EXPECT_FALSE(HasZeroUncertainty({0.01, -0.05, 0.03, 2}));
 }

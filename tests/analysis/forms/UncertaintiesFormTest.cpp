@@ -13,6 +13,12 @@
 
 namespace {
 
+// Packed record fields are compared by value: the comparison macros take
+// references, which must not bind to possibly misaligned members.
+template <typename T> T Value(T v) {
+    return v;
+}
+
 QString WithSeparator(const char* text) {
     return QString(text).replace('.', QChar(LocaleDecimalSeparator()));
 }
@@ -118,8 +124,8 @@ private slots:
         QVERIFY(prompt.Questions.isEmpty()); // no file yet, no zero
         QCOMPARE(FileBytes(Path()).size(), 32);
         QVERIFY(form.Settings().UncertaintySetupValid);
-        QCOMPARE(form.Settings().UncertaintySetup.uScale, 0.05);
-        QCOMPARE(form.Settings().UncertaintySetup.uFactor, 2.0);
+        QCOMPARE(Value(form.Settings().UncertaintySetup.uScale), 0.05);
+        QCOMPARE(Value(form.Settings().UncertaintySetup.uFactor), 2.0);
 
         form.PrepareFields();
         QCOMPARE(Edit(form, "uScaleEdit")->text(), WithSeparator("5.000"));
@@ -127,7 +133,7 @@ private slots:
 
         TUncertaintiesForm reloaded(prompt, nullptr, Path());
         QVERIFY(reloaded.LoadUncertainties());
-        QCOMPARE(reloaded.Settings().UncertaintySetup.uScale, 0.05);
+        QCOMPARE(Value(reloaded.Settings().UncertaintySetup.uScale), 0.05);
     }
 
     void declinedOverwriteKeepsFileAndFigures() {
@@ -141,7 +147,7 @@ private slots:
         QCOMPARE(prompt.Questions,
                  QStringList({"Uncertainty settings|Overwrite previous settings?"}));
         QCOMPARE(FileBytes(Path()), before);
-        QCOMPARE(form.Settings().UncertaintySetup.uScale, 0.05);
+        QCOMPARE(Value(form.Settings().UncertaintySetup.uScale), 0.05);
     }
 
     void zeroValueQuestion_data() {
@@ -163,7 +169,7 @@ private slots:
                  QStringList({"Uncertainty settings|Overwrite previous settings?",
                               "Attention!|One or more values zero or invalid! Continue?"}));
         // The zero is in force either way; only Yes writes it.
-        QCOMPARE(form.Settings().UncertaintySetup.uScale, 0.0);
+        QCOMPARE(Value(form.Settings().UncertaintySetup.uScale), 0.0);
         QCOMPARE(FileBytes(Path()) == before, !answer);
     }
 
@@ -173,7 +179,7 @@ private slots:
         QVERIFY(SaveWith(form, {"5", "3", "1", "2"}));
         QCOMPARE(prompt.Messages.size(), 1);
         QVERIFY(prompt.Messages[0].startsWith("Cannot write the uncertainty settings file"));
-        QCOMPARE(form.Settings().UncertaintySetup.uScale, 0.05);
+        QCOMPARE(Value(form.Settings().UncertaintySetup.uScale), 0.05);
     }
 };
 
