@@ -84,14 +84,21 @@ void TUncertaintiesForm::PrepareFields() {
 }
 
 bool TUncertaintiesForm::FinishEditing(int dialogResult) {
+    const bool taken = FFieldsTaken;
+    FFieldsTaken = false;
     if (dialogResult != QDialog::Accepted) {
         return false;
     }
-    FSettings.UncertaintySetupValid = true;
+    // A declined overwrite takes no figures: settings that were not valid
+    // must not become valid as all zeros.
+    if (taken) {
+        FSettings.UncertaintySetupValid = true;
+    }
     return true;
 }
 
 bool TUncertaintiesForm::EditUncertainties() {
+    FFieldsTaken = false;
     PrepareFields();
     return FinishEditing(exec());
 }
@@ -100,6 +107,7 @@ void TUncertaintiesForm::StoreFieldValues() {
     const TUncertaintyTexts texts{uScaleEdit->text(), uEfficiencyEdit->text(), uCurveEdit->text(),
                                   uFactorEdit->text()};
     FSettings.UncertaintySetup = TextsToUncertainties(texts, LocaleDecimalSeparator());
+    FFieldsTaken = true;
 }
 
 void TUncertaintiesForm::SaveButtonClick() {

@@ -29,8 +29,9 @@ public:
     bool LoadUncertainties();
 
     // Shows the dialog modally with the figures in force (empty edits without
-    // valid settings). Returns true, and marks the settings valid, when it
-    // was closed through the Save button.
+    // valid settings). Returns true when it was closed through the Save
+    // button; the settings are then valid unless they were not valid before
+    // and the user declined to overwrite the file (no figures were taken).
     bool EditUncertainties();
 
     const TUncertaintySettings& Settings() const { return FSettings; }
@@ -51,6 +52,7 @@ private:
     TPrompt& FPrompt;
     QString FFilePath;
     TUncertaintySettings FSettings;
+    bool FFieldsTaken = false; // the Save button took the edits' figures
 
     QLineEdit* uScaleEdit = nullptr;
     QLineEdit* uEfficiencyEdit = nullptr;

@@ -150,6 +150,20 @@ private slots:
         QCOMPARE(Value(form.Settings().UncertaintySetup.uScale), 0.05);
     }
 
+    void declinedOverwriteOfUnreadableFileStaysNotValid() {
+        QFile file(Path());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(10, '\0'));
+        file.close();
+        ScriptedPrompt prompt;
+        TUncertaintiesForm form(prompt, nullptr, Path());
+        QVERIFY(!form.LoadUncertainties());
+        prompt.Confirmations = {false};
+        QVERIFY(SaveWith(form, {"5", "3", "1", "2"})); // closed through Save
+        QVERIFY(!form.Settings().UncertaintySetupValid);
+        QCOMPARE(FileBytes(Path()).size(), 10);
+    }
+
     void zeroValueQuestion_data() {
         QTest::addColumn<bool>("answer");
         QTest::newRow("continue") << true;
