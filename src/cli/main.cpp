@@ -1,0 +1,47 @@
+// zkcli: the program's analysis, files and instrument link from the command line.
+#include "cli/AnalyseCommand.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+#include <QTextStream>
+
+#include <cstdio>
+#include <functional>
+#include <map>
+
+namespace {
+
+const char* Help = "Usage: zkcli <command> [options]\n"
+                   "\n"
+                   "Commands:\n"
+                   "  analyse SAMPLE.vtb   analyse a sample file and print the report\n"
+                   "\n"
+                   "Run `zkcli <command> --help` for the options of a command.\n";
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName("zkcli");
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    QStringList args = QCoreApplication::arguments().mid(1);
+    if (args.isEmpty() || args[0] == "--help" || args[0] == "-h") {
+        out << Help;
+        return args.isEmpty() ? 2 : 0;
+    }
+    const QString command = args.takeFirst();
+    const std::map<QString, std::function<int(const QStringList&, QTextStream&, QTextStream&)>>
+        commands = {
+            {"analyse", RunAnalyseCommand},
+        };
+    const auto it = commands.find(command);
+    if (it == commands.end()) {
+        err << "zkcli: unknown command " << command << "\n\n" << Help;
+        return 2;
+    }
+    const int status = it->second(args, out, err);
+    out.flush();
+    err.flush();
+    return status;
+}

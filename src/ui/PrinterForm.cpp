@@ -1,0 +1,6 @@
+#include "ui/PrinterForm.h"
+
+TPrinterForm::TPrinterForm(QWidget* parent) : QDialog(parent) {
+    setObjectName("PrinterForm");
+    setWindowTitle("Print");
+}

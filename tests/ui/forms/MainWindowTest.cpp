@@ -1,0 +1,183 @@
+#include "ScriptedPrompt.h"
+#include "core/SampleFiles.h"
+#include "ui/PaekAnalyserForm.h"
+#include "ui/PaintBox.h"
+#include "ui/WindowFonts.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QTemporaryDir>
+#include <QTextEdit>
+#include <QtTest>
+
+#include <cmath>
+
+namespace {
+
+TSampleFile PeakSample(int size) {
+    TSampleFile s{};
+    s.Valid = 1;
+    s.Sample.Parameter.SampleInterval = 3600;
+    s.Sample.Parameter.Weight = 1;
+    s.Sample.Spectrum.Size = std::uint16_t(size);
+    for (int i = 0; i < size; ++i) {
+        const double g = 10000.0 / (4 * std::sqrt(2 * M_PI)) *
+                         std::exp(-0.5 * std::pow((i + 0.5 - 500) / 4.0, 2));
+        s.Sample.Spectrum.Channel[i] = float(100 + g);
+    }
+    s.Calibration.ECal = {0, 1, 0.000001f, 0};
+    s.Calibration.WCal = {4, 0, 0};
+    s.Calibration.RCal = {0.05f, 0, 0, 0};
+    s.PeakList.Size = 2;
+    SetPeakName(s.PeakList.Peak[0], "Cs137");
+    s.PeakList.Peak[0].Energy = 500;
+    s.PeakList.Peak[0].Probability = 85;
+    s.PeakList.Peak[0].Limit = -1;
+    SetPeakName(s.PeakList.Peak[1], "K40");
+    s.PeakList.Peak[1].Energy = 900;
+    s.PeakList.Peak[1].Probability = 10.7f;
+    TextToComment(s, "plot 7");
+    return s;
+}
+
+} // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir;
+
+    QString WriteSample(const char* name, const TSampleFile& s) {
+        QString error;
+        const QString path = dir.filePath(name);
+        if (!WriteSampleFile(path, s, error)) {
+            qFatal("cannot write fixture");
+        }
+        return path;
+    }
+
+private slots:
+    void initTestCase() { LoadWindowFonts(); }
+
+    void startShowsMessagesAndEmptyOrigins() {
+        ScriptedPrompt prompt;
+        TPaekAnalyserForm form(prompt);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QCOMPARE(form.windowTitle(), QString("Zel Korda Works 2.0.4"));
+        QCOMPARE(form.LastRun().SpectrumPlot.Message, QString("Open or load sample"));
+        QCOMPARE(form.LastRun().BackgroundPlot.Message,
+                 QString("No valid background sample assigned"));
+        QCOMPARE(form.OriginsListBox->count(), 4);
+        QCOMPARE(form.OriginsListBox->item(3)->text(), QString("Background spectrum: "));
+        QVERIFY(form.ResultRichEdit->toPlainText().isEmpty());
+        QCOMPARE(form.centralWidget()->size(), QSize(1046, 643));
+        QCOMPARE(form.SpectrumPaintBox->geometry(), QRect(8, 32, 1028, 241));
+        QCOMPARE(form.CommentEdit->text(), QString("Add a comment"));
+        QCOMPARE(form.ComPortComboBox->placeholderText(), QString("Connect"));
+        form.grab().save(QString(ZK_TEST_OUTPUT_DIR) + "/main-start.png");
+    }
+
+    void menuHasEveryCaptionInOrder() {
+        ScriptedPrompt prompt;
+        TPaekAnalyserForm form(prompt);
+        QStringList titles;
+        for (QAction* a : form.menuBar()->actions()) {
+            titles << a->text();
+        }
+        QCOMPARE(titles, QStringList({"Sample", "Library", "Calibration", "Zel-Korda", "Tools"}));
+        QStringList sample;
+        for (QAction* a : form.menuBar()->actions()[0]->menu()->actions()) {
+            sample << (a->isSeparator() ? "-" : a->text());
+        }
+        QCOMPARE(sample, QStringList({"Read", "Open", "Save", "Import", "Export", "-",
+                                      "Use as background", "-", "Print protocol"}));
+        QVERIFY(form.MenuAction({"Sample", "Open"})->isEnabled());
+        QCOMPARE(form.MenuAction({"Sample", "Open"})->shortcut(), QKeySequence(QKeySequence::Open));
+        QVERIFY(form.MenuAction({"Calibration", "Efficiency", "Transfer"}) != nullptr);
+    }
+
+    void openSampleAnalysesAndShowsIt() {
+        const QString path = WriteSample("soil.vtb", PeakSample(1024));
+        ScriptedPrompt prompt;
+        TPaekAnalyserForm form(prompt);
+        form.show();
+        prompt.FileNames = {path};
+        form.MenuAction({"Sample", "Open"})->trigger();
+        QCOMPARE(form.windowTitle(), QDir::toNativeSeparators(path));
+        QCOMPARE(form.PeakSelectionListBox->count(), 2);
+        QCOMPARE(form.PeakSelectionListBox->item(0)->text(), QString("Cs137; 500keV"));
+        QCOMPARE(form.PeakSelectionListBox->currentRow(), 0);
+        QCOMPARE(form.CommentEdit->text(), QString("plot 7"));
+        QVERIFY(form.SampleInfoEdit->text().startsWith("Zel-Korda SN: 0; Weight: "));
+        const QString report = form.ResultRichEdit->toPlainText();
+        QVERIFY2(report.startsWith("Cs137, 500keV: R: "), qPrintable(report));
+        QCOMPARE(form.LastRun().RoiPlot.Kind, TPlotKind::Roi);
+        QCOMPARE(form.OriginsListBox->item(0)->text(),
+                 QString("Energy/Peak width calibration: soil.vtb"));
+
+        // Detailed results add the diagnostic line of the second peak.
+        form.DetailedResultsCheckBox->click();
+        QCOMPARE(form.ResultRichEdit->document()->blockCount(), 2);
+
+        // Selecting the second peak moves the plots with it.
+        form.PeakSelectionListBox->setCurrentRow(1);
+        QCOMPARE(form.LastRun().SpectrumPlot.Selected, 1);
+        form.grab().save(QString(ZK_TEST_OUTPUT_DIR) + "/main-sample.png");
+
+        // Cursor readout over the spectrum: 1024 channels in 1028 pixels.
+        QTest::mouseMove(form.SpectrumPaintBox, QPoint(330, 100));
+        QVERIFY2(form.CursorInfoEdit->text().contains(", [330], "),
+                 qPrintable(form.CursorInfoEdit->text()));
+        QVERIFY(form.SpectrumPaintBox->CursorVisible());
+        form.AnalyseSample();
+        QVERIFY(!form.SpectrumPaintBox->CursorVisible()); // a repaint removes it
+    }
+
+    void backgroundSubtractionMessages() {
+        ScriptedPrompt prompt;
+        TPaekAnalyserForm form(prompt);
+        form.State().MeasuredSample = PeakSample(1024);
+        form.State().BackgroundSample = PeakSample(512);
+        form.BackgroundSubtractionCheckBox->click();
+        QCOMPARE(prompt.Messages, QStringList{"Background spectrum size does not fit with "
+                                              "sample, subtraction not possible"});
+        QVERIFY(form.BackgroundSubtractionCheckBox->isChecked());
+        form.BackgroundSubtractionCheckBox->click();
+        QCOMPARE(prompt.Messages.size(), 1); // unchecking says nothing
+
+        form.State().BackgroundSample = PeakSample(1024);
+        form.State().BackgroundSample.Calibration.ECal.C0 = 2;
+        form.BackgroundSubtractionCheckBox->click();
+        QCOMPARE(prompt.Messages.last(),
+                 QString("Energy calibration of sample and background does not fit!"));
+    }
+
+    void useAsBackgroundCopiesTheWholeRecord() {
+        ScriptedPrompt prompt;
+        TPaekAnalyserForm form(prompt);
+        form.State().BackgroundSample = PeakSample(1024);
+        form.State().SampleOrigin = "a.vtb";
+        form.MenuAction({"Sample", "Use as background"})->trigger();
+        QCOMPARE(form.State().BackgroundSample.Valid, std::uint8_t(0));
+        QCOMPARE(form.State().BackgroundOrigin, QString("a.vtb"));
+        QCOMPARE(form.OriginsListBox->item(3)->text(), QString("Background spectrum: a.vtb"));
+    }
+
+    void commentEditStoresTheCutText() {
+        ScriptedPrompt prompt;
+        TPaekAnalyserForm form(prompt);
+        form.CommentEdit->clear();
+        QTest::keyClicks(form.CommentEdit, "sieved");
+        QCOMPARE(CommentToText(form.State().MeasuredSample), QString("sieved"));
+        form.CommentEdit->setMaxLength(1000);
+        QTest::keyClicks(form.CommentEdit, QString(300, 'x'));
+        QCOMPARE(form.State().MeasuredSample.Comment[0], std::uint8_t(255));
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "MainWindowTest.moc"
