@@ -77,7 +77,11 @@ void DrawDoubletPlot(const TSpectrum& spectrum, const TDoubletResult& result, QP
 
 // The channel range that the trapezoid and doublet plots span (first and
 // last channel, inclusive). A width that is not a positive finite number
-// counts as 0; the half-range is capped at 4096 channels.
+// counts as 0 (and its Gaussian is drawn as 0); the half-range is capped at
+// 4096 channels and the range clipped to channels -4096..8191, which no
+// result of a spectrum of at most 4096 channels leaves. Both plots scale the
+// vertical axis by H / Round(1.1 * (max - min)); when that divisor is 0 or
+// less (flat data) they use 1, so flat curves lie along the bottom.
 struct TPlotRange {
     int First = 0;
     int Last = 0;
