@@ -364,7 +364,7 @@ TEST_F(AnswerTest, SampleReadFailingPartWayKeepsPartsReadAndValidity) {
 
 TEST(LinkTest, LateBytesOfAnEarlierAnswerAreDroppedAtTheNextOpening) {
     TSimProcess sim({QStringLiteral("--fault"), QStringLiteral("late:27"),
-                     QStringLiteral("--late-delay"), QStringLiteral("0")});
+                     QStringLiteral("--late-delay"), QStringLiteral("30")});
     TInstrumentInfo info{};
     ASSERT_EQ(ComReadInstrumentInfo(sim.Device(), info, TestLink()), ComStatus::Ok);
     QThread::msleep(100); // the extra bytes reach the line's receive buffer
