@@ -38,11 +38,12 @@ TSampleFile NaISample() {
     const int energies[MaxPeaks] = {300, 315, 700, 730,  1200, 1240, 2000, 2060,
                                     100, 500, 950, 1450, 1650, 2300, 2600, 2900};
     for (int p = 0; p < MaxPeaks; ++p) {
-        TPeakEntry& peak = s.PeakList.Peak[p];
+        TPeakEntry peak{};
         SetPeakName(peak, "L" + QString::number(p));
         peak.Energy = static_cast<std::uint16_t>(energies[p]);
         peak.Probability = 50;
         peak.Limit = -1;
+        s.PeakList.Peak[p] = peak;
         const double c = 1.2 * energies[p];
         const double sigma = 8 + 0.02 * c;
         for (int ch = 0; ch < MaxChannels; ++ch) {

@@ -252,7 +252,7 @@ void RunDoubletSolver(std::uint8_t mode, TSampleFile sample, TDoubletResultList&
     ClearDoubletResults(results);
     results.Size = sample.Results.Size;
 
-    const TSpectrum& spectrum = sample.Sample.Spectrum;
+    const TSpectrum spectrum = sample.Sample.Spectrum;
     const TEnergyCalibration ecal = sample.Calibration.ECal;
     const TPeakWidthCalibration wcal = sample.Calibration.WCal;
     const TEfficiencyCalibration rcal = sample.Calibration.RCal;

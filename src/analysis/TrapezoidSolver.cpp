@@ -161,7 +161,7 @@ void RunTrapezoidSolver(std::uint8_t mode, TSampleFile sample, TTrapezoidResultL
     }
     results.Size = peaks;
 
-    const TSpectrum& spectrum = sample.Sample.Spectrum;
+    const TSpectrum spectrum = sample.Sample.Spectrum;
     const TEnergyCalibration ecal = sample.Calibration.ECal;
     const TPeakWidthCalibration wcal = sample.Calibration.WCal;
     const TEfficiencyCalibration rcal = sample.Calibration.RCal;

@@ -34,10 +34,12 @@ TSampleFile PairSample(float level, double pairArea) {
     s.Sample.Parameter.Weight = 1;
     const int energies[] = {300, 312, 600};
     for (int i = 0; i < 3; ++i) {
-        SetPeakName(s.PeakList.Peak[i], "L" + QString::number(i));
-        s.PeakList.Peak[i].Energy = static_cast<std::uint16_t>(energies[i]);
-        s.PeakList.Peak[i].Probability = 50;
-        s.PeakList.Peak[i].Limit = -1;
+        TPeakEntry entry{};
+        SetPeakName(entry, "L" + QString::number(i));
+        entry.Energy = static_cast<std::uint16_t>(energies[i]);
+        entry.Probability = 50;
+        entry.Limit = -1;
+        s.PeakList.Peak[i] = entry;
     }
     s.PeakList.Size = 3;
     s.Results.Size = 3;
@@ -89,7 +91,7 @@ TEST(ClippedSetupTest, UseWithoutAClippedSetupChangesNothing) {
         host.Analysis.MeasuredSample.Calibration.ECal.C1 = 2;
         UseAnalysisClick(host, nullptr, nullptr);
         EXPECT_EQ(host.Prompts.Messages, QStringList{"Currently no analysis setup clipped!"});
-        EXPECT_EQ(host.Analysis.MeasuredSample.Calibration.ECal.C1, 2.0f);
+        EXPECT_EQ(+host.Analysis.MeasuredSample.Calibration.ECal.C1, 2.0f);
         EXPECT_EQ(host.Refreshes, 0);
         EXPECT_EQ(host.Analyses, 0);
     }
@@ -114,7 +116,7 @@ TEST(ClippedSetupTest, ClipAsksAndCopiesTheCurrentSetup) {
     DefineAnalysisClick(host);
     EXPECT_EQ(s.PostAnalysis.EWCalOrigin, QString("first.vtb"));
     EXPECT_EQ(s.PostAnalysis.PeakList.Size, 3);
-    EXPECT_EQ(s.PostAnalysis.Calibration.WCal.W0, 5.0f);
+    EXPECT_EQ(+s.PostAnalysis.Calibration.WCal.W0, 5.0f);
     EXPECT_TRUE(s.PostAnalysis.SolveDoublets);
     EXPECT_FALSE(s.PostAnalysis.SolveTrapezoid);
     EXPECT_TRUE(s.PostAnalysis.TrapezoidSelection[2]);
@@ -147,12 +149,12 @@ TEST(ClippedSetupTest, UseAppliesTheSetupAndReRunsTheClippedSolvers) {
     RecordingSelector selector;
     UseAnalysisClick(host, &view, &selector);
     EXPECT_TRUE(host.Prompts.Messages.isEmpty());
-    EXPECT_EQ(s.MeasuredSample.Calibration.RCal.A0, 0.05f);
+    EXPECT_EQ(+s.MeasuredSample.Calibration.RCal.A0, 0.05f);
     EXPECT_EQ(s.MeasuredSample.PeakList.Size, 3);
     EXPECT_EQ(s.PeakListOrigin, QString("first.vtb"));
     EXPECT_EQ(s.EWCalOrigin, QString("first.vtb"));
     // The spectrum is still the second sample's.
-    EXPECT_GT(s.MeasuredSample.Sample.Spectrum.Channel[300], 1000);
+    EXPECT_GT(+s.MeasuredSample.Sample.Spectrum.Channel[300], 1000);
 
     EXPECT_TRUE(s.DoubletResults.Valid);
     EXPECT_EQ(view.Fills, 1);
@@ -211,8 +213,8 @@ TEST(ClippedSetupTest, SolverCommandsWorkOnThePreparedCopy) {
     SolveDoubletClick(host, view);
     EXPECT_EQ(view.Shows, 1);
     EXPECT_TRUE(s.DoubletResults.Valid);
-    EXPECT_NEAR(view.Sample.Sample.Spectrum.Channel[5], 0, 1e-6);  // net copy
-    EXPECT_EQ(s.MeasuredSample.Sample.Spectrum.Channel[5], 10.0f); // sample untouched
+    EXPECT_NEAR(+view.Sample.Sample.Spectrum.Channel[5], 0, 1e-6);  // net copy
+    EXPECT_EQ(+s.MeasuredSample.Sample.Spectrum.Channel[5], 10.0f); // sample untouched
     EXPECT_EQ(host.Analyses, 1);
 
     view.Accept = false;

@@ -38,11 +38,12 @@ void AddGaussian(TSpectrum& sp, double centre, double sigma, double area) {
 }
 
 void AddPeak(TSampleFile& s, const char* name, int energy) {
-    TPeakEntry& p = s.PeakList.Peak[s.PeakList.Size];
+    TPeakEntry p{};
     SetPeakName(p, name);
     p.Energy = static_cast<std::uint16_t>(energy);
     p.Probability = 40;
     p.Limit = -1;
+    s.PeakList.Peak[s.PeakList.Size] = p;
     ++s.PeakList.Size;
 }
 

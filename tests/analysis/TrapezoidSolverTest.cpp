@@ -35,11 +35,12 @@ void AddGaussian(TSampleFile& s, double centre, double sigma, double area) {
 }
 
 void AddPeak(TSampleFile& s, const char* name, int energy, float probability = 50) {
-    TPeakEntry& p = s.PeakList.Peak[s.PeakList.Size];
+    TPeakEntry p{};
     SetPeakName(p, name);
     p.Energy = static_cast<std::uint16_t>(energy);
     p.Probability = probability;
     p.Limit = -1;
+    s.PeakList.Peak[s.PeakList.Size] = p;
     ++s.PeakList.Size;
 }
 

@@ -34,9 +34,9 @@ TEST_P(LibraryLineTest, ParsesOrSkips) {
         return;
     }
     EXPECT_EQ(PeakNameToText(entry), QString(c.Name)) << c.Title;
-    EXPECT_EQ(entry.Energy, c.Energy) << c.Title;
-    EXPECT_EQ(entry.Probability, c.Probability) << c.Title;
-    EXPECT_EQ(entry.Limit, c.Limit) << c.Title;
+    EXPECT_EQ(+entry.Energy, c.Energy) << c.Title;
+    EXPECT_EQ(+entry.Probability, c.Probability) << c.Title;
+    EXPECT_EQ(+entry.Limit, c.Limit) << c.Title;
     for (std::size_t i = std::strlen(c.Name); i < sizeof(entry.Name); ++i) {
         EXPECT_EQ(entry.Name[i], '\0') << c.Title; // zero-filled after the name
     }
@@ -131,8 +131,8 @@ TEST(NuclideLibraryTest, StopsAfter200EntriesAndSkipsBadLines) {
     ASSERT_EQ(list.Size, 200);
     EXPECT_EQ(PeakNameToText(list.Peak[0]), QString("N0"));
     EXPECT_EQ(PeakNameToText(list.Peak[199]), QString("N199"));
-    EXPECT_EQ(list.Peak[199].Energy, 299);
-    EXPECT_EQ(list.Peak[200].Energy, 0); // the spare slot is never filled
+    EXPECT_EQ(+list.Peak[199].Energy, 299);
+    EXPECT_EQ(+list.Peak[200].Energy, 0); // the spare slot is never filled
 }
 
 TEST(NuclideLibraryTest, LineEndsAndStrayCarriageReturns) {
@@ -141,9 +141,9 @@ TEST(NuclideLibraryTest, LineEndsAndStrayCarriageReturns) {
     TNuclideList list{};
     ParseNuclideLibrary(text, '.', list);
     ASSERT_EQ(list.Size, 3);
-    EXPECT_EQ(list.Peak[1].Energy, 20);
-    EXPECT_EQ(list.Peak[2].Probability, 3.0f);
-    EXPECT_EQ(list.Peak[2].Limit, -1.0f);
+    EXPECT_EQ(+list.Peak[1].Energy, 20);
+    EXPECT_EQ(+list.Peak[2].Probability, 3.0f);
+    EXPECT_EQ(+list.Peak[2].Limit, -1.0f);
 }
 
 TEST(NuclideLibraryTest, ListingLineUsesTheGivenSeparator) {

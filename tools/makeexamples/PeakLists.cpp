@@ -21,11 +21,12 @@ struct TLine {
 TPeakList MakeList(std::initializer_list<TLine> lines) {
     TPeakList list{};
     for (const TLine& line : lines) {
-        TPeakEntry& entry = list.Peak[list.Size];
+        TPeakEntry entry{};
         SetPeakName(entry, line.Name);
         entry.Energy = static_cast<std::uint16_t>(Round(line.Energy));
         entry.Probability = line.Probability;
         entry.Limit = line.Limit;
+        list.Peak[list.Size] = entry;
         ++list.Size;
     }
     return list;

@@ -42,10 +42,12 @@ TSampleFile PairSample() {
     const char* names[] = {"Ac228", "Pb214", "Tl208", "Bi214", "Low1", "Low2"};
     const int energies[] = {338, 352, 583, 609, 12, 18};
     for (int i = 0; i < 6; ++i) {
-        SetPeakName(s.PeakList.Peak[i], names[i]);
-        s.PeakList.Peak[i].Energy = static_cast<std::uint16_t>(energies[i]);
-        s.PeakList.Peak[i].Probability = 30;
-        s.PeakList.Peak[i].Limit = -1;
+        TPeakEntry entry{};
+        SetPeakName(entry, names[i]);
+        entry.Energy = static_cast<std::uint16_t>(energies[i]);
+        entry.Probability = 30;
+        entry.Limit = -1;
+        s.PeakList.Peak[i] = entry;
     }
     s.PeakList.Size = 6;
     s.Results.Size = 6;

@@ -24,9 +24,11 @@ TSampleFile ThreeLineSample() {
     const char* names[] = {"Cs-137", "K40", "Bi214"};
     const int energies[] = {662, 300, 609};
     for (int i = 0; i < 3; ++i) {
-        SetPeakName(s.PeakList.Peak[i], names[i]);
-        s.PeakList.Peak[i].Energy = static_cast<std::uint16_t>(energies[i]);
-        s.PeakList.Peak[i].Probability = 50;
+        TPeakEntry entry{};
+        SetPeakName(entry, names[i]);
+        entry.Energy = static_cast<std::uint16_t>(energies[i]);
+        entry.Probability = 50;
+        s.PeakList.Peak[i] = entry;
     }
     s.PeakList.Size = 3;
     return s;

@@ -47,8 +47,10 @@ bool RunEditor(TLibraryForm& form, TPeakList& list, QString& origin,
 TPeakList OneEntryList(const char* name, int energy) {
     TPeakList list{};
     std::memset(&list, 0x33, sizeof(list));
-    SetPeakName(list.Peak[0], name);
-    list.Peak[0].Energy = static_cast<std::uint16_t>(energy);
+    TPeakEntry entry = list.Peak[0];
+    SetPeakName(entry, name);
+    entry.Energy = static_cast<std::uint16_t>(energy);
+    list.Peak[0] = entry;
     list.Size = 1;
     return list;
 }
@@ -98,7 +100,7 @@ private slots:
         QVERIFY(confirmed);
         QCOMPARE(list.Size, 3);
         QCOMPARE(PeakNameToText(list.Peak[1]), QString("Cs-13"));
-        QCOMPARE(list.Peak[2].Limit, 600.0f);
+        QCOMPARE(+list.Peak[2].Limit, 600.0f);
         QCOMPARE(list.Peak[3].Name[0], '\x33'); // insignificant slots travel unchanged
         QCOMPARE(origin, QString("edited by user"));
 
@@ -194,7 +196,7 @@ private slots:
             Button(form, "SaveButton")->click();
             QVERIFY(ReadPeakListFile(saved, onDisk).isEmpty());
             QCOMPARE(onDisk.Size, 0);
-            QCOMPARE(onDisk.Peak[0].Energy, 2615); // slot bytes kept
+            QCOMPARE(+onDisk.Peak[0].Energy, 2615); // slot bytes kept
             Button(form, "ApplyButton")->click();
         });
         // Clearing made the list "edited by user"; saving does not change the origin.
