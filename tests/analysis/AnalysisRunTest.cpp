@@ -69,9 +69,9 @@ TEST_F(AnalysisRunTest, RoiLineDescriptionAndStoredResults) {
     EXPECT_EQ(*run.Peaks[2].Code, 1);
     EXPECT_FALSE(run.Peaks[1].Line.has_value());
     // Every stored result is written, diagnostics included.
-    EXPECT_GT(state.MeasuredSample.Results.Result[0].Error, 0);
-    EXPECT_EQ(state.MeasuredSample.Results.Result[1].Error, -1);
-    EXPECT_GT(state.MeasuredSample.Results.Result[1].Activity, 0);
+    EXPECT_GT(float(state.MeasuredSample.Results.Result[0].Error), 0);
+    EXPECT_EQ(float(state.MeasuredSample.Results.Result[1].Error), -1);
+    EXPECT_GT(float(state.MeasuredSample.Results.Result[1].Activity), 0);
     EXPECT_EQ(run.SpectrumPlot.Kind, TPlotKind::Spectrum);
     EXPECT_EQ(run.RoiPlot.Kind, TPlotKind::Roi);
     EXPECT_EQ(run.BackgroundPlot.Message, "No valid background sample assigned");
@@ -117,8 +117,8 @@ TEST_F(AnalysisRunTest, SolverResultsInOrderOfPreference) {
     EXPECT_EQ(run.Peaks[0].Source, TResultSource::Trapezoid);
     EXPECT_FALSE(run.Peaks[0].Code.has_value());
     EXPECT_EQ(run.RoiPlot.Kind, TPlotKind::Trapezoid);
-    EXPECT_EQ(state.MeasuredSample.Results.Result[0].Activity, 1234.56f);
-    EXPECT_EQ(state.MeasuredSample.Results.Result[1].Error, -1);
+    EXPECT_EQ(float(state.MeasuredSample.Results.Result[0].Activity), 1234.56f);
+    EXPECT_EQ(float(state.MeasuredSample.Results.Result[1].Error), -1);
 
     // A non-significant trapezoid result gives way to the doublet.
     t.Significant = false;
