@@ -1,10 +1,14 @@
 #include "cli/AnalyseCommand.h"
 
 #include "analysis/AnalysisRun.h"
+#include "analysis/BackgroundSubtraction.h"
+#include "analysis/DoubletSolver.h"
+#include "analysis/TrapezoidSolver.h"
 #include "analysis/UncertaintySettings.h"
 #include "cli/ConsoleHost.h"
 #include "core/NumberFormat.h"
 #include "core/SampleFileCommands.h"
+#include "library/PeakListFile.h"
 
 #include <QFileInfo>
 #include <QJsonArray>
@@ -30,6 +34,11 @@ const char* Help =
     "                          in the working directory)\n"
     "  --select N              the selected peak (default: the first)\n"
     "  --decimal-point C       decimal separator (default: the locale's)\n"
+    "  --peaklist LIST.gpl     replace the sample's peak list first, as the peak\n"
+    "                          list editor's \"Use Peak List\" does\n"
+    "  --doublets              solve doublets (without the window) before the run\n"
+    "  --trapezoid all|I,J,..  measure all or the given peaks (indices from 0) by\n"
+    "                          the trapezoid method before the run\n"
     "  --json                  print one JSON object instead of text\n"
     "  --help                  this text\n";
 
@@ -81,6 +90,8 @@ bool OpenSample(TConsoleHost& host, const QString& path, QTextStream& err) {
 
 int RunAnalyseCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
     QString samplePath, backgroundPath, uncertaintyPath = "UncertaintySettings.usf";
+    QString peakListPath, trapezoidPeaks;
+    bool doublets = false;
     bool json = false;
     TAnalysisOptions options;
     options.DecimalSeparator = LocaleDecimalSeparator();
@@ -107,6 +118,16 @@ int RunAnalyseCommand(const QStringList& args, QTextStream& out, QTextStream& er
             if (!value(uncertaintyPath)) {
                 return 2;
             }
+        } else if (a == "--peaklist") {
+            if (!value(peakListPath)) {
+                return 2;
+            }
+        } else if (a == "--trapezoid") {
+            if (!value(trapezoidPeaks)) {
+                return 2;
+            }
+        } else if (a == "--doublets") {
+            doublets = true;
         } else if (a == "--subtract") {
             options.BackgroundSubtraction = true;
         } else if (a == "--detailed") {
@@ -151,6 +172,50 @@ int RunAnalyseCommand(const QStringList& args, QTextStream& out, QTextStream& er
     }
     if (!OpenSample(host, samplePath, err)) {
         return 1;
+    }
+
+    TAnalysisState& state = host.Analysis;
+    if (!peakListPath.isEmpty()) {
+        TPeakList list = state.MeasuredSample.PeakList;
+        const QString error = ReadPeakListFile(peakListPath, list);
+        if (!error.isEmpty()) {
+            err << error << Qt::endl;
+            return 1;
+        }
+        state.MeasuredSample.PeakList = list;
+        state.PeakListOrigin = FileNameOnly(peakListPath);
+        state.DoubletResults.Valid = false;
+        state.TrapezoidResults.Valid = false;
+    }
+    TBoolArray selection{};
+    if (!trapezoidPeaks.isEmpty()) {
+        const int count = UsablePeaks(state.MeasuredSample.PeakList);
+        for (const QString& part : trapezoidPeaks.split(',')) {
+            bool ok = false;
+            const int index = part.toInt(&ok);
+            if (part == "all") {
+                for (int i = 0; i < count; ++i) {
+                    selection[i] = true;
+                }
+            } else if (ok && index >= 0 && index < count) {
+                selection[index] = true;
+            } else {
+                err << "zkcli analyse: --trapezoid takes all or peak indices 0 to " << count - 1
+                    << ", not " << part << Qt::endl;
+                return 2;
+            }
+        }
+    }
+    if (doublets || !trapezoidPeaks.isEmpty()) {
+        bool subtracted = false;
+        const TSampleFile copy = PrepareWorkingCopy(state.MeasuredSample, state.BackgroundSample,
+                                                    options.BackgroundSubtraction, subtracted);
+        if (doublets) {
+            RunDoubletSolver(0, copy, state.DoubletResults, nullptr, host.Prompts);
+        }
+        if (!trapezoidPeaks.isEmpty()) {
+            RunTrapezoidSolver(0, copy, state.TrapezoidResults, selection, nullptr);
+        }
     }
 
     TUncertaintySettings uncertainties;
