@@ -1,0 +1,140 @@
+#include "analysis/AnalysisRun.h"
+#include "core/SampleFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <cmath>
+
+namespace {
+
+TSampleFile PeakSample() {
+    TSampleFile s{};
+    s.Valid = 1;
+    s.Sample.Parameter.SampleInterval = 3600;
+    s.Sample.Parameter.Weight = 0.5f;
+    s.Sample.Parameter.SerialNumber = 77;
+    s.Sample.Spectrum.Size = 1024;
+    for (int i = 0; i < 1024; ++i) {
+        const double g = 10000.0 / (4 * std::sqrt(2 * M_PI)) *
+                         std::exp(-0.5 * std::pow((i + 0.5 - 500) / 4.0, 2));
+        s.Sample.Spectrum.Channel[i] = float(100 + g);
+    }
+    s.Calibration.ECal = {0, 1, 0, 0};
+    s.Calibration.WCal = {4, 0, 0};
+    s.Calibration.RCal = {0.05f, 0, 0, 0};
+    s.PeakList.Size = 2;
+    SetPeakName(s.PeakList.Peak[0], "Cs137");
+    s.PeakList.Peak[0].Energy = 500;
+    s.PeakList.Peak[0].Probability = 85.1f;
+    s.PeakList.Peak[0].Limit = 10;
+    SetPeakName(s.PeakList.Peak[1], "K40");
+    s.PeakList.Peak[1].Energy = 800;
+    s.PeakList.Peak[1].Probability = 10.7f;
+    return s;
+}
+
+struct Result {
+    int exitCode;
+    QString out, err;
+};
+
+class AnalyseCommandTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    QString samplePath;
+
+    void SetUp() override {
+        QString error;
+        samplePath = dir.filePath("soil.vtb");
+        ASSERT_TRUE(WriteSampleFile(samplePath, PeakSample(), error));
+    }
+
+    Result Run(const QStringList& args) {
+        QProcess p;
+        p.setWorkingDirectory(dir.path()); // no settings file there
+        p.start(ZKCLI_PATH, args);
+        EXPECT_TRUE(p.waitForFinished(30000));
+        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
+                QString::fromUtf8(p.readAllStandardError())};
+    }
+};
+
+TEST_F(AnalyseCommandTest, TextIsTheReportOfTheRun) {
+    const Result r = Run({"analyse", samplePath, "--decimal-point", "?", "--detailed"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_EQ(lines[0], "Zel-Korda SN: 77; Weight: 0?50 kg; Time: 3600 s; Sample-ID: 0");
+    EXPECT_TRUE(lines[1].startsWith("Cs137, 500keV: R: 1?")) << lines[1].toStdString();
+    EXPECT_TRUE(lines[2].startsWith("K40, 800keV: < ")) << lines[2].toStdString();
+    EXPECT_TRUE(r.err.contains("no uncertainty settings")) << r.err.toStdString();
+}
+
+TEST_F(AnalyseCommandTest, JsonCarriesTheStoredSingles) {
+    const Result r = Run({"analyse", samplePath, "--json"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QJsonObject root = QJsonDocument::fromJson(r.out.toUtf8()).object();
+    const QJsonArray peaks = root["peaks"].toArray();
+    ASSERT_EQ(peaks.size(), 2);
+
+    // The same run in this process gives the same single-precision values.
+    TAnalysisState state;
+    state.MeasuredSample = PeakSample();
+    TAnalysisOptions options;
+    options.Selected = 0;
+    const TAnalysisRun run = AnalyseSample(state, options, TUncertaintySettings{});
+    const QJsonObject first = peaks[0].toObject();
+    EXPECT_EQ(float(first["activity"].toDouble()), run.Peaks[0].Result.Activity);
+    EXPECT_EQ(float(first["error"].toDouble()), run.Peaks[0].Result.Error);
+    EXPECT_EQ(float(first["area"].toDouble()), run.Peaks[0].Result.Area);
+    EXPECT_EQ(first["source"].toString(), "roi");
+    EXPECT_EQ(first["code"].toInt(), 0);
+    EXPECT_EQ(first["colour"].toString(), "red"); // above its limit of 10 Bq/kg
+    EXPECT_TRUE(first["totalUncertainty"].isNull());
+    EXPECT_EQ(first["line"].toString(), run.Lines[0].Text);
+    const QJsonObject second = peaks[1].toObject();
+    EXPECT_EQ(second["code"].toInt(), 2);
+    EXPECT_TRUE(second["line"].isNull()); // not detailed: no line
+    EXPECT_EQ(root["origins"].toArray()[2].toString(), "Peak list: soil.vtb");
+}
+
+TEST_F(AnalyseCommandTest, UnreadableFilesFailClearly) {
+    const struct {
+        const char* name;
+        QByteArray bytes;
+        const char* message;
+    } cases[] = {
+        {"short.vtb", QByteArray(100, '\0'), "Could not open "},
+        {"missing.vtb", QByteArray(), "no such file"},
+        {"wrong.txt", QByteArray(SampleFileSize, '\0'), "must end in .vtb"},
+    };
+    for (const auto& c : cases) {
+        const QString path = dir.filePath(c.name);
+        if (!c.bytes.isEmpty()) {
+            QString error;
+            ASSERT_TRUE(WriteFileAtomically(path, c.bytes, error));
+        }
+        const Result r = Run({"analyse", path});
+        EXPECT_NE(r.exitCode, 0) << c.name;
+        EXPECT_TRUE(r.err.contains(c.message)) << c.name << ": " << r.err.toStdString();
+        EXPECT_TRUE(r.out.isEmpty()) << c.name;
+    }
+}
+
+TEST_F(AnalyseCommandTest, HelpAndBadOptions) {
+    EXPECT_EQ(Run({"--help"}).exitCode, 0);
+    const Result help = Run({"analyse", "--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.contains("--background"));
+    const Result bad = Run({"analyse", samplePath, "--frobnicate"});
+    EXPECT_EQ(bad.exitCode, 2);
+    EXPECT_TRUE(bad.err.contains("unknown option --frobnicate"));
+}
+
+} // namespace
