@@ -44,7 +44,10 @@ bool ParseLibraryLine(std::string_view line, char decimalSeparator, TPeakEntry& 
         limit = ParseNumberOr(NextField(rest, tabAfterLimit), decimalSeparator, -1);
     }
 
-    const std::string_view name = nameField.substr(0, LibraryNameLength);
+    // The stored name ends at its first zero byte, so a name is empty when it
+    // starts with one.
+    std::string_view name = nameField.substr(0, LibraryNameLength);
+    name = name.substr(0, name.find('\0'));
     const double energy = ParseNumberOr(energyField, decimalSeparator, -1);
     const double probability = ParseNumberOr(probabilityField, decimalSeparator, -1);
     const std::int64_t keV = Round(energy);

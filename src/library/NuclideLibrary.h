@@ -26,8 +26,9 @@ struct TNuclideList {
 // whole keV, the probability and limit kept as Single; a missing fourth field
 // gives the limit -1, and a fourth field that is not a number reads as -1.
 // Returns false, leaving `entry` unchanged, when the line is skipped: fewer
-// than three fields, an empty name, an energy that is not a number or does not
-// round to 0 .. 65535 keV, or a probability that is not a number or exactly -1.
+// than three fields, an empty name (also one starting with a zero byte), an
+// energy that is not a number or does not round to 0 .. 65535 keV, or a
+// probability that is not a number or exactly -1.
 bool ParseLibraryLine(std::string_view line, char decimalSeparator, TPeakEntry& entry);
 
 // Parses a whole library text into `list` (replacing its contents): at most

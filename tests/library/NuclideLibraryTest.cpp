@@ -146,6 +146,28 @@ TEST(NuclideLibraryTest, LineEndsAndStrayCarriageReturns) {
     EXPECT_EQ(+list.Peak[2].Limit, -1.0f);
 }
 
+TEST(NuclideLibraryTest, ArbitraryBytesNeverOverrunTheList) {
+    // Pseudo-random texts made of the characters that matter to the parser.
+    const char alphabet[] = "\t\r\n0123456789.,-eE xA\x00\xFF";
+    std::uint32_t seed = 12345;
+    for (int round = 0; round < 300; ++round) {
+        std::string text;
+        const int length = static_cast<int>(seed % 4000);
+        for (int i = 0; i < length; ++i) {
+            seed = seed * 1664525u + 1013904223u;
+            text.push_back(alphabet[(seed >> 16) % (sizeof(alphabet) - 1)]);
+        }
+        TNuclideList list{};
+        ParseNuclideLibrary(text, '.', list);
+        ASSERT_GE(list.Size, 0);
+        ASSERT_LE(list.Size, MaxLibraryEntries);
+        for (int i = 0; i < list.Size; ++i) {
+            ASSERT_NE(list.Peak[i].Name[0], '\0');
+            ASSERT_NE(+list.Peak[i].Probability, -1.0f);
+        }
+    }
+}
+
 TEST(NuclideLibraryTest, ListingLineUsesTheGivenSeparator) {
     TPeakEntry entry{};
     ASSERT_TRUE(ParseLibraryLine("Cs137\t661?66\t85?1\t600", '?', entry));
