@@ -7,12 +7,12 @@
 #include "calibration/forms/CalibrationToolForm.h"
 #include "calibration/forms/EfficiencyForm.h"
 #include "instrument/InstrumentOperations.h"
+#include "instrument/forms/DownloadStatusForm.h"
+#include "instrument/forms/SpecConfigForm.h"
 #include "library/PeakListEditor.h"
 #include "library/forms/LibraryForm.h"
 #include "ui/PaekAnalyserForm.h"
 #include "ui/PrinterForm.h"
-
-#include <QDialog>
 
 namespace {
 
@@ -36,6 +36,11 @@ void BindCommands(TProgramWindows& w) {
                      [&host, &link] { TransmitEfficiencyClick(host, link); });
     main.BindCommand({"Zel-Korda", "Read background sample"},
                      [&host, &link] { ReadbackgroundsampleClick(host, link); });
+    main.BindCommand({"Zel-Korda", "Read Memory"},
+                     [&host, &link, p = w.DownloadStatus] { ReadMemoryClick(host, link, *p); });
+    main.BindCommand({"Zel-Korda", "Spectrometer Configuration"}, [&host, &link, c = w.SpecConfig] {
+        SpectrometerConfigurationClick(host, link, *c);
+    });
     main.BindCommand({"Zel-Korda", "Clear Memory"},
                      [&host, &link] { ClearMemoryClick(host, link); });
     main.BindCommand({"Zel-Korda", "Set unique sample ID to zero"},
@@ -67,9 +72,9 @@ std::unique_ptr<TProgramWindows> CreateProgramWindows(TPrompt& prompt, TInstrume
     w->CreationOrder << "TLibraryForm";
     w->Efficiency = new TEfficiencyForm(parent);
     w->CreationOrder << "TEfficiencyForm";
-    w->DownloadStatus = new QDialog(parent);
+    w->DownloadStatus = new TDownloadStatusForm(parent);
     w->CreationOrder << "TDownloadStatusForm";
-    w->SpecConfig = new QDialog(parent);
+    w->SpecConfig = new TSpecConfigForm(prompt, parent);
     w->CreationOrder << "TSpecConfigForm";
     w->Printer = new TPrinterForm(parent);
     w->CreationOrder << "TPrinterForm";

@@ -20,7 +20,6 @@ class TCalibrationToolForm;
 class TDoubletSolverForm;
 class TTrapezoidSolverForm;
 class TUncertaintiesForm;
-class QDialog;
 
 struct TProgramWindows {
     TProgramWindows(TPrompt& prompt, TInstrumentLink link);
@@ -32,8 +31,8 @@ struct TProgramWindows {
     std::unique_ptr<TPaekAnalyserForm> Main;
     TLibraryForm* Library = nullptr;
     TEfficiencyForm* Efficiency = nullptr;
-    QDialog* DownloadStatus = nullptr;
-    QDialog* SpecConfig = nullptr;
+    TDownloadStatusForm* DownloadStatus = nullptr;
+    TSpecConfigForm* SpecConfig = nullptr;
     TPrinterForm* Printer = nullptr;
     TCalibrationToolForm* CalibrationTool = nullptr;
     TDoubletSolverForm* DoubletSolver = nullptr;
