@@ -1,5 +1,7 @@
 // zkcli: the program's analysis, files and instrument link from the command line.
 #include "cli/AnalyseCommand.h"
+#include "cli/InstrumentCommand.h"
+#include "cli/LibraryCommand.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -14,7 +16,9 @@ namespace {
 const char* Help = "Usage: zkcli <command> [options]\n"
                    "\n"
                    "Commands:\n"
-                   "  analyse SAMPLE.vtb   analyse a sample file and print the report\n"
+                   "  analyse SAMPLE.vtb          analyse a sample file and print the report\n"
+                   "  library FILE.txt            list the entries of a nuclide library file\n"
+                   "  instrument --port PORT ...  work with the instrument on a serial port\n"
                    "\n"
                    "Run `zkcli <command> --help` for the options of a command.\n";
 
@@ -34,6 +38,8 @@ int main(int argc, char* argv[]) {
     const std::map<QString, std::function<int(const QStringList&, QTextStream&, QTextStream&)>>
         commands = {
             {"analyse", RunAnalyseCommand},
+            {"instrument", RunInstrumentCommand},
+            {"library", RunLibraryCommand},
         };
     const auto it = commands.find(command);
     if (it == commands.end()) {
