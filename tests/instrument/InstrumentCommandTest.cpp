@@ -86,7 +86,7 @@ TEST(InstrumentCommandTest, ReadSampleDownloadAndSendWriteAndReadFiles) {
     TSampleFile s{};
     QString error;
     ASSERT_TRUE(ReadSampleFile(sample, s, error));
-    EXPECT_EQ(s.Valid, 1);
+    EXPECT_EQ(Copy(s.Valid), 1);
     ASSERT_TRUE(ReadSampleFile(background, s, error));
 
     const TRun download = RunCli({"--port", sim.Device(), "download", dir.filePath("lab")});

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -76,6 +78,10 @@ struct TNoPortCase {
     std::function<TComStatus(TBusyHost&)> Run;
     QString Message;
 };
+
+void PrintTo(const TNoPortCase& c, std::ostream* os) {
+    *os << c.Name;
+}
 
 class NoPortTest : public ::testing::TestWithParam<TNoPortCase> {};
 
@@ -149,22 +155,22 @@ TEST_F(ReadSampleTest, ReadsSampleAndConfigurationAndUpdatesTheWindow) {
     ASSERT_EQ(ReadSampleClick(Host, Link), ComStatus::Ok);
     EXPECT_EQ(sim.Codes(), "5 6 7 10 12 20 11 13 26");
     const TAnalysisState& s = Host.Analysis;
-    EXPECT_EQ(s.MeasuredSample.Valid, 1);
-    EXPECT_EQ(s.MeasuredSample.CalibrationType, 0);
+    EXPECT_EQ(Copy(s.MeasuredSample.Valid), 1);
+    EXPECT_EQ(Copy(s.MeasuredSample.CalibrationType), 0);
     EXPECT_EQ(CommentToText(s.MeasuredSample), "my comment");
-    EXPECT_EQ(s.MeasuredSample.Sample.Spectrum.Channel[10], 31.0f);
+    EXPECT_EQ(Copy(s.MeasuredSample.Sample.Spectrum.Channel[10]), 31.0f);
     EXPECT_EQ(Host.Caption, "Sample read from instrument, not yet saved!");
     for (const QString& origin :
          {s.EWCalOrigin, s.EfficiencyOrigin, s.PeakListOrigin, s.SampleOrigin}) {
         EXPECT_EQ(origin, "read from instrument SN:4321");
     }
-    EXPECT_EQ(s.BackgroundOrigin, "bg.vtb");
+    EXPECT_EQ(Copy(s.BackgroundOrigin), "bg.vtb");
     EXPECT_FALSE(s.DoubletResults.Valid);
     EXPECT_FALSE(s.TrapezoidResults.Valid);
     EXPECT_TRUE(Host.SubtractionChecked);
     EXPECT_EQ(Host.Refreshes, 1);
     EXPECT_EQ(Host.LastRefreshedList.Size, 2);
-    EXPECT_EQ(s.BackgroundSample.Valid, 0);
+    EXPECT_EQ(Copy(s.BackgroundSample.Valid), 0);
     EXPECT_TRUE(Host.Prompts.Messages.isEmpty());
     EXPECT_GE(Host.BusyCalls, 2);
     EXPECT_FALSE(Host.Busy);
@@ -182,14 +188,15 @@ TEST_F(ReadSampleTest, InBackgroundModeAddsTheScaledBackgroundBack) {
     ASSERT_EQ(ReadSampleClick(Host, Link), ComStatus::Ok);
     EXPECT_EQ(sim.Codes(), "5 6 7 10 12 20 11 13 26 21 24 5 6 7 10 12 20 11 13 22");
     const TAnalysisState& s = Host.Analysis;
-    EXPECT_EQ(s.BackgroundSample.Valid, 1);
-    EXPECT_EQ(s.BackgroundSample.Sample.Parameter.SampleID, 81u);
+    EXPECT_EQ(Copy(s.BackgroundSample.Valid), 1);
+    EXPECT_EQ(Copy(s.BackgroundSample.Sample.Parameter.SampleID), 81u);
     // Net counts 3i+1 plus (600 / 1200) of the background's 2i+1.
     for (int i : {0, 1, 100, 255}) {
-        EXPECT_EQ(s.MeasuredSample.Sample.Spectrum.Channel[i], 3.0f * i + 1 + 0.5f * (2 * i + 1));
+        EXPECT_EQ(Copy(s.MeasuredSample.Sample.Spectrum.Channel[i]),
+                  3.0f * i + 1 + 0.5f * (2 * i + 1));
     }
-    EXPECT_EQ(s.MeasuredSample.Sample.Spectrum.Channel[256], 0.0f);
-    EXPECT_EQ(s.MeasuredSample.Valid, 1);
+    EXPECT_EQ(Copy(s.MeasuredSample.Sample.Spectrum.Channel[256]), 0.0f);
+    EXPECT_EQ(Copy(s.MeasuredSample.Valid), 1);
 }
 
 TEST_F(ReadSampleTest, BackgroundOfOtherSizeIsNotAdded) {
@@ -201,7 +208,7 @@ TEST_F(ReadSampleTest, BackgroundOfOtherSizeIsNotAdded) {
     TSimProcess sim(Folder.Args());
     Host.Port = sim.Device();
     ASSERT_EQ(ReadSampleClick(Host, Link), ComStatus::Ok);
-    EXPECT_EQ(Host.Analysis.MeasuredSample.Sample.Spectrum.Channel[100], 301.0f);
+    EXPECT_EQ(Copy(Host.Analysis.MeasuredSample.Sample.Spectrum.Channel[100]), 301.0f);
 }
 
 TEST_F(ReadSampleTest, FailureInTheBackgroundReadKeepsValidityRulesAndReports) {
@@ -216,14 +223,14 @@ TEST_F(ReadSampleTest, FailureInTheBackgroundReadKeepsValidityRulesAndReports) {
     EXPECT_EQ(sim.Codes(), "5 6 7 10 12 20 11 13 26 21 24 5 6 7 10 12 20 11");
     const TAnalysisState& s = Host.Analysis;
     // The sample itself was read in full before the background read failed.
-    EXPECT_EQ(s.MeasuredSample.Valid, 1);
-    EXPECT_EQ(s.MeasuredSample.Sample.Spectrum.Channel[100], 301.0f); // nothing added back
-    EXPECT_EQ(s.BackgroundSample.Valid, 1);
+    EXPECT_EQ(Copy(s.MeasuredSample.Valid), 1);
+    EXPECT_EQ(Copy(s.MeasuredSample.Sample.Spectrum.Channel[100]), 301.0f); // nothing added back
+    EXPECT_EQ(Copy(s.BackgroundSample.Valid), 1);
     EXPECT_TRUE(Host.SubtractionChecked);
     EXPECT_EQ(Host.Prompts.Messages, QStringList{TimeOut});
     EXPECT_EQ(Host.Refreshes, 0);
     EXPECT_EQ(Host.Caption, "");
-    EXPECT_EQ(s.SampleOrigin, "");
+    EXPECT_EQ(Copy(s.SampleOrigin), "");
 }
 
 TEST_F(ReadSampleTest, FailureAtResultsKeepsPartsReadAndValidity) {
@@ -231,9 +238,9 @@ TEST_F(ReadSampleTest, FailureAtResultsKeepsPartsReadAndValidity) {
     TSimProcess sim(Folder.Args() + QStringList{"--fault", "silent:13"});
     Host.Port = sim.Device();
     EXPECT_EQ(ReadSampleClick(Host, Link), ComStatus::TimeOut);
-    EXPECT_EQ(Host.Analysis.MeasuredSample.Valid, 0);
-    EXPECT_EQ(Host.Analysis.MeasuredSample.Sample.Spectrum.Size, 64); // parts read so far
-    EXPECT_EQ(Host.Analysis.MeasuredSample.CalibrationType, 1);
+    EXPECT_EQ(Copy(Host.Analysis.MeasuredSample.Valid), 0);
+    EXPECT_EQ(Copy(Host.Analysis.MeasuredSample.Sample.Spectrum.Size), 64); // parts read so far
+    EXPECT_EQ(Copy(Host.Analysis.MeasuredSample.CalibrationType), 1);
 }
 
 TEST(ReadBackgroundTest, ReadsStoredBackgroundAndAnalyses) {
@@ -244,11 +251,11 @@ TEST(ReadBackgroundTest, ReadsStoredBackgroundAndAnalyses) {
     host.Port = sim.Device();
     EXPECT_EQ(ReadbackgroundsampleClick(host, Link), ComStatus::Ok);
     EXPECT_EQ(sim.Codes(), "21 24 5 6 7 10 12 20 11 13 22");
-    EXPECT_EQ(host.Analysis.BackgroundSample.Valid, 1);
-    EXPECT_EQ(host.Analysis.BackgroundSample.Sample.Parameter.SampleID, 55u);
+    EXPECT_EQ(Copy(host.Analysis.BackgroundSample.Valid), 1);
+    EXPECT_EQ(Copy(host.Analysis.BackgroundSample.Sample.Parameter.SampleID), 55u);
     EXPECT_EQ(host.Prompts.Messages, QStringList{"Done!"});
     EXPECT_EQ(host.Analyses, 1);
-    EXPECT_EQ(host.Analysis.BackgroundOrigin, "");
+    EXPECT_EQ(Copy(host.Analysis.BackgroundOrigin), "");
 }
 
 TEST(ReadBackgroundTest, NoStoredBackgroundIsAMemoryFailure) {
@@ -311,12 +318,12 @@ TEST_F(DownloadTest, WritesOneFilePerStoredSampleAndShowsProgress) {
     QString error;
     ASSERT_TRUE(ReadSampleFile(TargetFile(QStringLiteral("lab_SN1234_ID18_1.vtb")), read, error));
     EXPECT_EQ(QFileInfo(TargetFile(QStringLiteral("lab_SN1234_ID18_1.vtb"))).size(), 17319);
-    EXPECT_EQ(read.Valid, 1);
-    EXPECT_EQ(read.CalibrationType, 0);
-    EXPECT_EQ(read.Comment[0], 0);
-    EXPECT_EQ(read.Sample.Spectrum.Size, 4096);
-    EXPECT_EQ(read.Sample.Spectrum.Channel[4095], 4095.0f * 3 + 1);
-    EXPECT_EQ(Host.Analysis.MeasuredSample.Valid, 0); // the window's state is not touched
+    EXPECT_EQ(Copy(read.Valid), 1);
+    EXPECT_EQ(Copy(read.CalibrationType), 0);
+    EXPECT_EQ(Copy(read.Comment[0]), 0);
+    EXPECT_EQ(Copy(read.Sample.Spectrum.Size), 4096);
+    EXPECT_EQ(Copy(read.Sample.Spectrum.Channel[4095]), 4095.0f * 3 + 1);
+    EXPECT_EQ(Copy(Host.Analysis.MeasuredSample.Valid), 0); // the window's state is not touched
 }
 
 TEST_F(DownloadTest, EmptyMemoryShowsAndHidesProgressAndEndsDownload) {
@@ -395,6 +402,10 @@ struct TConfirmCase {
     QString Message;
     const char* Codes;
 };
+
+void PrintTo(const TConfirmCase& c, std::ostream* os) {
+    *os << c.Name;
+}
 
 class ConfirmTest : public ::testing::TestWithParam<TConfirmCase> {};
 
@@ -523,6 +534,10 @@ struct TTransferCase {
     const char* FailingFault;
     const char* FailedCodes;
 };
+
+void PrintTo(const TTransferCase& c, std::ostream* os) {
+    *os << c.Name;
+}
 
 class TransferTest : public ::testing::TestWithParam<TTransferCase> {};
 

@@ -18,6 +18,11 @@
 #include <csignal>
 #include <memory>
 
+// A packed field by value, so that no reference binds to it.
+template <typename T> T Copy(T v) {
+    return v;
+}
+
 // QProcess and QSerialPort want an application object.
 class TQtEnvironment : public ::testing::Environment {
 public:
@@ -29,6 +34,8 @@ public:
             App = std::make_unique<QCoreApplication>(argc, argv);
         }
     }
+    // Before the program's static objects go.
+    void TearDown() override { App.reset(); }
 
 private:
     std::unique_ptr<QCoreApplication> App;

@@ -15,6 +15,11 @@
 
 namespace {
 
+// A packed field by value, so that no reference binds to it.
+template <typename T> T Copy(T v) {
+    return v;
+}
+
 TPeakList OnePeak() {
     TPeakList list{};
     list.Size = 1;
@@ -62,10 +67,10 @@ private slots:
         });
         QVERIFY(form.SpectrometerConfig(OnePeak(), config));
         QVERIFY(saved);
-        QCOMPARE(config.PeakThreshold, 250.0f);
+        QCOMPARE(Copy(config.PeakThreshold), 250.0f);
         QCOMPARE(int(config.TimeToPeak), 4);
         QCOMPARE(int(config.Mode), 0x05);
-        QCOMPARE(config.RequestedDL, 100.0f);
+        QCOMPARE(Copy(config.RequestedDL), 100.0f);
         QCOMPARE(int(config.PeakIndexDL), 0);
         QVERIFY(prompt.Messages.isEmpty());
         QCOMPARE(form.DetectionLimitEdit->text(), QStringLiteral("DetectionLimitEdit"));
@@ -80,8 +85,8 @@ private slots:
             form.reject();
         });
         QVERIFY(!form.SpectrometerConfig(OnePeak(), config));
-        QCOMPARE(config.PeakThreshold, 100.0f);
-        QCOMPARE(config.RequestedDL, 7.0f);
+        QCOMPARE(Copy(config.PeakThreshold), 100.0f);
+        QCOMPARE(Copy(config.RequestedDL), 7.0f);
     }
 
     void invalidInputIsRefused() {
@@ -90,8 +95,8 @@ private slots:
         TSpecConfig config{12.5f, 2, 0, 7.0f, -1};
         WhenShown(form, [&] { QTest::mouseClick(form.OKButton, Qt::LeftButton); });
         QVERIFY(!form.SpectrometerConfig(OnePeak(), config));
-        QCOMPARE(prompt.Messages, QStringList{QStringLiteral("Invalid input values")});
-        QCOMPARE(config.PeakThreshold, 12.5f);
+        QCOMPARE(Copy(prompt.Messages), QStringList{QStringLiteral("Invalid input values")});
+        QCOMPARE(Copy(config.PeakThreshold), 12.5f);
     }
 };
 
