@@ -44,7 +44,7 @@ private:
 // Short time-outs keep the failure tests fast; they stay far above what a
 // loaded machine needs for an answer over a pseudo-terminal.
 inline TInstrumentLink TestLink() {
-    return TInstrumentLink(TLinkSettings{300, 1000});
+    return TInstrumentLink(TLinkSettings{500, 1000});
 }
 
 class TSimProcess {
