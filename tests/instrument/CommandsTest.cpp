@@ -448,3 +448,43 @@ TEST(PortListTest, RunningSimulatorIsListedUntilItStops) {
 }
 
 } // namespace
+
+namespace {
+
+// Mean counts per channel over [center - half, center + half].
+double MeanAround(const TSpectrum& s, double center, int half) {
+    double sum = 0;
+    for (int i = static_cast<int>(center) - half; i <= static_cast<int>(center) + half; ++i) {
+        sum += Copy(s.Channel[i]);
+    }
+    return sum / (2 * half + 1);
+}
+
+TEST(DemoMemoryTest, StoredSamplesOfBothSizesWithPeaksOnAFallingContinuum) {
+    TSimProcess sim({QStringLiteral("--demo")});
+    const TInstrumentLink link = TestLink();
+    std::uint32_t count = 0;
+    ASSERT_EQ(ComBeginDownload(sim.Device(), link), ComStatus::Ok);
+    ASSERT_EQ(ComGetSampleCount(sim.Device(), count, link), ComStatus::Ok);
+    EXPECT_EQ(count, 6u);
+    for (std::uint32_t i = 0; i < 2; ++i) {
+        auto sample = std::make_unique<TSampleFile>();
+        ASSERT_EQ(ComSelectSample(sim.Device(), i, link), ComStatus::Ok);
+        ASSERT_EQ(ComReadSampleFile(sim.Device(), *sample, link), ComStatus::Ok);
+        const TSpectrum& s = sample->Sample.Spectrum;
+        const int channels = Copy(s.Size);
+        EXPECT_EQ(channels, i == 0 ? 1024 : 4096);
+        const double perKeV = Copy(sample->Calibration.ECal.C1);
+        // K-40 and Cs-137 stand out of their surroundings; the continuum falls.
+        for (double energy : {1460.8, 661.7}) {
+            EXPECT_GT(MeanAround(s, energy * perKeV, 2),
+                      1.3 * MeanAround(s, (energy + 150) * perKeV, 2))
+                << energy;
+        }
+        EXPECT_GT(MeanAround(s, 300 * perKeV, 3), 5 * MeanAround(s, 2000 * perKeV, 3));
+        EXPECT_EQ(Copy(sample->PeakList.Size), 7);
+    }
+    EXPECT_EQ(ComEndDownload(sim.Device(), link), ComStatus::Ok);
+}
+
+} // namespace

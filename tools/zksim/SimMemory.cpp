@@ -80,7 +80,7 @@ std::vector<double> ExpectedSpectrum(int channels, const TDetectorCalibration& c
         const double e = (i + 0.5) / perKeV;
         const double rise = 1.0 - std::exp(-e / 25.0); // the lower threshold
         const double perSecond = continuumScale * rise *
-                                 (40.0 * std::exp(-e / 180.0) + 3.0 * std::exp(-e / 900.0)) /
+                                 (1.0 * std::exp(-e / 180.0) + 0.06 * std::exp(-e / 900.0)) /
                                  perKeV;
         mu[static_cast<std::size_t>(i)] = perSecond * seconds;
     }
