@@ -1,6 +1,7 @@
 // Cost of the two solvers without their windows (as the clipped setup runs
 // them): a 16-line peak list on a 4096-channel NaI-like sample in which four
 // pairs of lines overlap.
+#include "analysis/AnalysisRun.h"
 #include "analysis/DoubletSolver.h"
 #include "analysis/TrapezoidSolver.h"
 
@@ -98,5 +99,20 @@ void BM_TrapezoidSolver(benchmark::State& state) {
     state.counters["significant"] = significant;
 }
 BENCHMARK(BM_TrapezoidSolver)->Unit(benchmark::kMicrosecond);
+
+// The plain analysis run on the same sample (what every repaint costs), for
+// the ratio of the solvers to it.
+void BM_PlainAnalysisRun(benchmark::State& state) {
+    TAnalysisState analysis;
+    analysis.MeasuredSample = NaISample();
+    TAnalysisOptions options;
+    options.Selected = 0;
+    const TUncertaintySettings settings;
+    for (auto _ : state) {
+        TAnalysisRun run = AnalyseSample(analysis, options, settings);
+        benchmark::DoNotOptimize(run);
+    }
+}
+BENCHMARK(BM_PlainAnalysisRun)->Unit(benchmark::kMicrosecond);
 
 } // namespace
