@@ -1,4 +1,5 @@
 #include "ui/PaekAnalyserForm.h"
+#include "ui/WindowStyle.h"
 
 #include "core/NumberFormat.h"
 #include "core/SampleFileCommands.h"
@@ -17,7 +18,6 @@
 
 namespace {
 
-const QColor WindowColour(255, 255, 102);
 const QColor LightGrey(211, 211, 211);
 const QString InitialCaption = QStringLiteral("Zel Korda Works 2.0.4");
 
@@ -51,13 +51,7 @@ void TPortComboBox::showPopup() {
 TPaekAnalyserForm::TPaekAnalyserForm(TPrompt& prompt, QWidget* parent)
     : QMainWindow(parent), Prompts(prompt) {
     setObjectName("PaekAnalyserForm");
-    QFont font("Tahoma");
-    font.setPointSize(8);
-    setFont(font);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, WindowColour);
-    setPalette(pal);
-    setAutoFillBackground(true);
+    ApplyWindowStyle(this);
     CreateControls();
     CreateMenus();
     // FormCreate: caption; every record not valid; empty origins (the state

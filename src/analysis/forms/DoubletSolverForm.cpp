@@ -1,4 +1,5 @@
 #include "analysis/forms/DoubletSolverForm.h"
+#include "ui/WindowStyle.h"
 
 #include "ui/plots/Plots.h"
 
@@ -55,11 +56,7 @@ void TDoubletSolverForm::createControls() {
     setObjectName("DoubletSolverForm");
     setWindowTitle("Doublet Solver");
     setFixedSize(1019, 434);
-    setFont(QFont("Tahoma", 8));
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, QColor(255, 255, 102));
-    setPalette(pal);
-    setAutoFillBackground(true);
+    ApplyWindowStyle(this);
 
     Label1 = MakeLabel(this, "Label1", "List of potential doublets", 8, 13);
     Label2 = MakeLabel(this, "Label2", "Results of solved peaks", 190, 13);

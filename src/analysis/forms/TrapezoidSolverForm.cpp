@@ -1,4 +1,5 @@
 #include "analysis/forms/TrapezoidSolverForm.h"
+#include "ui/WindowStyle.h"
 
 #include <QListWidget>
 #include <QPalette>
@@ -12,11 +13,7 @@ void TTrapezoidSolverForm::createControls() {
     setObjectName("TrapezoidSolverForm");
     setWindowTitle("Trapezoid Solver");
     setFixedSize(202, 284);
-    setFont(QFont("Tahoma", 8));
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, QColor(255, 255, 102));
-    setPalette(pal);
-    setAutoFillBackground(true);
+    ApplyWindowStyle(this);
 
     PeakCheckListBox = new QListWidget(this);
     PeakCheckListBox->setObjectName("PeakCheckListBox");

@@ -1,4 +1,5 @@
 #include "analysis/forms/UncertaintiesForm.h"
+#include "ui/WindowStyle.h"
 
 #include "core/NumberFormat.h"
 
@@ -24,11 +25,7 @@ TUncertaintiesForm::TUncertaintiesForm(TPrompt& prompt, QWidget* parent, const Q
 void TUncertaintiesForm::createControls() {
     setWindowTitle("Define uncertainties");
     setFixedSize(ClientWidth, ClientHeight);
-    setFont(QFont("Tahoma", 8));
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, QColor(255, 255, 102));
-    setPalette(pal);
-    setAutoFillBackground(true);
+    ApplyWindowStyle(this);
 
     const auto addRow = [this](int row, const char* caption, const char* name) {
         auto* label = new QLabel(caption, this);

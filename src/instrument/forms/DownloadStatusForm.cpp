@@ -1,18 +1,9 @@
 #include "instrument/forms/DownloadStatusForm.h"
+#include "ui/WindowStyle.h"
 
 #include <QLabel>
 
 namespace {
-
-void ApplyWindowStyle(QWidget* w) {
-    QPalette palette = w->palette();
-    palette.setColor(QPalette::Window, QColor(255, 255, 102));
-    w->setPalette(palette);
-    w->setAutoFillBackground(true);
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPointSize(8);
-    w->setFont(font);
-}
 
 QLabel* MakeLabel(QWidget* parent, const QString& text, int x, int y, int width) {
     auto* label = new QLabel(text, parent);

@@ -1,4 +1,5 @@
 #include "instrument/forms/SpecConfigForm.h"
+#include "ui/WindowStyle.h"
 
 #include "core/NumberFormat.h"
 
@@ -11,13 +12,7 @@
 TSpecConfigForm::TSpecConfigForm(TPrompt& prompt, QWidget* parent)
     : QDialog(parent), Prompt(prompt) {
     setWindowTitle(QStringLiteral("Zel-Korda"));
-    QPalette palette = this->palette();
-    palette.setColor(QPalette::Window, QColor(255, 255, 102));
-    setPalette(palette);
-    setAutoFillBackground(true);
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPointSize(8);
-    setFont(font);
+    ApplyWindowStyle(this);
     setFixedSize(250, 140);
 
     PeakThresholdLabel = new QLabel(QStringLiteral("Peak Threshold [mV]"), this);

@@ -1,4 +1,5 @@
 #include "library/forms/LibraryForm.h"
+#include "ui/WindowStyle.h"
 
 #include "library/PeakListFile.h"
 
@@ -30,11 +31,7 @@ TLibraryForm::TLibraryForm(TPrompt& prompt, char decimalSeparator, QWidget* pare
     : QDialog(parent), Prompt(prompt), DecimalSeparator(decimalSeparator) {
     setObjectName("LibraryForm");
     setWindowTitle("LibraryForm");
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, QColor(255, 255, 102));
-    setPalette(pal);
-    setAutoFillBackground(true);
-    setFont(QFont("Tahoma", 8));
+    ApplyWindowStyle(this);
     setFixedSize(425, 360);
     createControls();
 }
