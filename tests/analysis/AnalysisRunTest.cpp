@@ -1,4 +1,5 @@
 #include "analysis/AnalysisRun.h"
+#include "SampleFixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -6,32 +7,16 @@
 
 namespace {
 
-// 4096 channels, channel = energy in keV, sigma 4 channels, efficiency 5 %.
+// 4096 channels with a peak at 1000 keV, a flat stretch at 2000 keV and a
+// line whose ROI reaches the end of the spectrum.
 TSampleFile PeakSample() {
-    TSampleFile s{};
-    s.Valid = 1;
-    s.Sample.Parameter.SampleInterval = 3600;
+    TSampleFile s = GaussianPeakSample(4096, 1000);
     s.Sample.Parameter.Weight = 1.5f;
     s.Sample.Parameter.SerialNumber = 1234;
     s.Sample.Parameter.SampleID = 17;
-    s.Sample.Spectrum.Size = 4096;
-    for (int i = 0; i < 4096; ++i) {
-        const double g = 10000.0 / (4 * std::sqrt(2 * M_PI)) *
-                         std::exp(-0.5 * std::pow((i + 0.5 - 1000) / 4.0, 2));
-        s.Sample.Spectrum.Channel[i] = float(100 + g);
-    }
-    s.Calibration.ECal = {0, 1, 0, 0};
-    s.Calibration.WCal = {4, 0, 0};
-    s.Calibration.RCal = {0.05f, 0, 0, 0};
-    s.PeakList.Size = 3;
-    const char* names[] = {"Peak", "Flat", "Edge"};
-    const std::uint16_t energies[] = {1000, 2000, 4094};
-    for (int i = 0; i < 3; ++i) {
-        SetPeakName(s.PeakList.Peak[i], names[i]);
-        s.PeakList.Peak[i].Energy = energies[i];
-        s.PeakList.Peak[i].Probability = 100;
-        s.PeakList.Peak[i].Limit = -1;
-    }
+    AddPeak(s, "Peak", 1000, 100);
+    AddPeak(s, "Flat", 2000, 100);
+    AddPeak(s, "Edge", 4094, 100);
     return s;
 }
 

@@ -1,3 +1,4 @@
+#include "SampleFixtures.h"
 #include "analysis/AnalysisRun.h"
 #include "core/SampleFiles.h"
 
@@ -14,28 +15,11 @@
 namespace {
 
 TSampleFile PeakSample() {
-    TSampleFile s{};
-    s.Valid = 1;
-    s.Sample.Parameter.SampleInterval = 3600;
+    TSampleFile s = GaussianPeakSample(1024, 500);
     s.Sample.Parameter.Weight = 0.5f;
     s.Sample.Parameter.SerialNumber = 77;
-    s.Sample.Spectrum.Size = 1024;
-    for (int i = 0; i < 1024; ++i) {
-        const double g = 10000.0 / (4 * std::sqrt(2 * M_PI)) *
-                         std::exp(-0.5 * std::pow((i + 0.5 - 500) / 4.0, 2));
-        s.Sample.Spectrum.Channel[i] = float(100 + g);
-    }
-    s.Calibration.ECal = {0, 1, 0, 0};
-    s.Calibration.WCal = {4, 0, 0};
-    s.Calibration.RCal = {0.05f, 0, 0, 0};
-    s.PeakList.Size = 2;
-    SetPeakName(s.PeakList.Peak[0], "Cs137");
-    s.PeakList.Peak[0].Energy = 500;
-    s.PeakList.Peak[0].Probability = 85.1f;
-    s.PeakList.Peak[0].Limit = 10;
-    SetPeakName(s.PeakList.Peak[1], "K40");
-    s.PeakList.Peak[1].Energy = 800;
-    s.PeakList.Peak[1].Probability = 10.7f;
+    AddPeak(s, "Cs137", 500, 85.1f, 10);
+    AddPeak(s, "K40", 800, 10.7f);
     return s;
 }
 

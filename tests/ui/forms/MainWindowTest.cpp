@@ -1,3 +1,4 @@
+#include "SampleFixtures.h"
 #include "ScriptedPrompt.h"
 #include "core/SampleFiles.h"
 #include "ui/PaekAnalyserForm.h"
@@ -18,27 +19,10 @@
 namespace {
 
 TSampleFile PeakSample(int size) {
-    TSampleFile s{};
-    s.Valid = 1;
-    s.Sample.Parameter.SampleInterval = 3600;
-    s.Sample.Parameter.Weight = 1;
-    s.Sample.Spectrum.Size = std::uint16_t(size);
-    for (int i = 0; i < size; ++i) {
-        const double g = 10000.0 / (4 * std::sqrt(2 * M_PI)) *
-                         std::exp(-0.5 * std::pow((i + 0.5 - 500) / 4.0, 2));
-        s.Sample.Spectrum.Channel[i] = float(100 + g);
-    }
+    TSampleFile s = GaussianPeakSample(size, 500);
     s.Calibration.ECal = {0, 1, 0.000001f, 0};
-    s.Calibration.WCal = {4, 0, 0};
-    s.Calibration.RCal = {0.05f, 0, 0, 0};
-    s.PeakList.Size = 2;
-    SetPeakName(s.PeakList.Peak[0], "Cs137");
-    s.PeakList.Peak[0].Energy = 500;
-    s.PeakList.Peak[0].Probability = 85;
-    s.PeakList.Peak[0].Limit = -1;
-    SetPeakName(s.PeakList.Peak[1], "K40");
-    s.PeakList.Peak[1].Energy = 900;
-    s.PeakList.Peak[1].Probability = 10.7f;
+    AddPeak(s, "Cs137", 500, 85);
+    AddPeak(s, "K40", 900, 10.7f);
     TextToComment(s, "plot 7");
     return s;
 }
