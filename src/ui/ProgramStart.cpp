@@ -13,6 +13,7 @@
 #include "library/forms/LibraryForm.h"
 #include "ui/PaekAnalyserForm.h"
 #include "ui/PrinterForm.h"
+#include "ui/WindowFonts.h"
 
 namespace {
 
@@ -64,6 +65,7 @@ TProgramWindows::TProgramWindows(TPrompt& prompt, TInstrumentLink link)
 TProgramWindows::~TProgramWindows() = default;
 
 std::unique_ptr<TProgramWindows> CreateProgramWindows(TPrompt& prompt, TInstrumentLink link) {
+    LoadWindowFonts();
     auto w = std::make_unique<TProgramWindows>(prompt, std::move(link));
     w->Main = std::make_unique<TPaekAnalyserForm>(prompt);
     QWidget* parent = w->Main.get();

@@ -2,14 +2,12 @@
 #include "ui/PaekAnalyserForm.h"
 #include "ui/ProgramStart.h"
 #include "ui/QtPrompt.h"
-#include "ui/WindowFonts.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Zel Korda Works");
-    LoadWindowFonts();
     TQtPrompt prompt;
     auto windows = CreateProgramWindows(prompt);
     prompt.SetParent(windows->Main.get());
