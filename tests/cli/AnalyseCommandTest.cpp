@@ -74,9 +74,9 @@ TEST_F(AnalyseCommandTest, JsonCarriesTheStoredSingles) {
     options.Selected = 0;
     const TAnalysisRun run = AnalyseSample(state, options, TUncertaintySettings{});
     const QJsonObject first = peaks[0].toObject();
-    EXPECT_EQ(float(first["activity"].toDouble()), run.Peaks[0].Result.Activity);
-    EXPECT_EQ(float(first["error"].toDouble()), run.Peaks[0].Result.Error);
-    EXPECT_EQ(float(first["area"].toDouble()), run.Peaks[0].Result.Area);
+    EXPECT_EQ(float(first["activity"].toDouble()), float(run.Peaks[0].Result.Activity));
+    EXPECT_EQ(float(first["error"].toDouble()), float(run.Peaks[0].Result.Error));
+    EXPECT_EQ(float(first["area"].toDouble()), float(run.Peaks[0].Result.Area));
     EXPECT_EQ(first["source"].toString(), "roi");
     EXPECT_EQ(first["code"].toInt(), 0);
     EXPECT_EQ(first["colour"].toString(), "red"); // above its limit of 10 Bq/kg
