@@ -1,21 +1,18 @@
 #!/usr/bin/env bash
-# Starts the instrument simulator with its demo memory (when built) and then
-# the program. The simulator stops when the program ends.
+# Starts the instrument simulator with its demo memory and then the program,
+# in examples/ so that its uncertainty settings are loaded. The simulator
+# stops when the program ends.
 set -euo pipefail
-build=${1:-build}
 cd "$(dirname "$0")/.."
+build=$(realpath "${1:-build}")
 sim_pid=""
-cleanup() { [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null || true; }
+cleanup() { if [ -n "$sim_pid" ]; then kill "$sim_pid" 2>/dev/null || true; fi; }
 trap cleanup EXIT
 if [ -x "$build/tools/zksim" ]; then
-  "$build/tools/zksim" --demo &
+  "$build/tools/zksim" --demo > /dev/null &
   sim_pid=$!
   sleep 0.5
+  echo "Instrument simulator running; pick its port (/tmp/zksim-$sim_pid) in the port box."
 fi
-if [ -x "$build/src/ui/zkworks" ]; then
-  cd examples
-  exec_dir="../$build/src/ui/zkworks"
-  "$exec_dir"
-else
-  "$build/src/cli/zkcli" --help
-fi
+cd examples
+"$build/src/ui/zkworks"
