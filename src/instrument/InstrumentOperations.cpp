@@ -1,6 +1,7 @@
 #include "instrument/InstrumentOperations.h"
 
 #include "core/NumberFormat.h"
+#include "core/SampleFileCommands.h"
 #include "core/SampleFiles.h"
 
 #include <QDir>
@@ -214,7 +215,7 @@ TComStatus ReadbackgroundsampleClick(TCommandHost& host, const TInstrumentLink& 
 TComStatus ReadMemoryClick(TCommandHost& host, const TInstrumentLink& link,
                            TDownloadProgress& progress) {
     TFileDialogOptions options;
-    options.Filter = QStringLiteral("Zel-Korda sample files (*.vtb)|*.vtb");
+    options.Filter = SampleFileFilter;
     options.DefaultExtension = QStringLiteral(".vtb");
     options.FileName = QStringLiteral("Zel-Korda data");
     const QString chosen = host.Prompt().SaveFileName(options);
