@@ -155,3 +155,82 @@ TEST(BackgroundCompatibilityTest, Messages) {
 }
 
 } // namespace
+
+namespace {
+
+struct DiagnosticCase {
+    const char* name;
+    double sigma;      // of the Gaussian in the spectrum
+    double peakCounts; // its area
+    float weight;
+    int energy;
+    int code;
+    const char* lineStart;
+    const char* lineEnd;
+};
+
+class DiagnosticLineTest : public ::testing::TestWithParam<DiagnosticCase> {};
+
+TEST_P(DiagnosticLineTest, WritesTheCodesLine) {
+    const DiagnosticCase& c = GetParam();
+    TAnalysisState state;
+    TSampleFile& s = state.MeasuredSample;
+    s = GaussianPeakSample(4096, 3000); // the peak list line below decides what is seen
+    for (int i = 0; i < 4096; ++i) {
+        const double z = (i + 0.5 - 1000) / c.sigma;
+        s.Sample.Spectrum.Channel[i] = static_cast<float>(
+            100 + c.peakCounts / (c.sigma * std::sqrt(2 * M_PI)) * std::exp(-0.5 * z * z));
+    }
+    s.Sample.Parameter.Weight = c.weight;
+    AddPeak(s, "X", c.energy, 100);
+    TAnalysisOptions options;
+    options.DetailedResults = true;
+    options.Selected = 0;
+    const TAnalysisRun run = AnalyseSample(state, options, TUncertaintySettings{});
+    ASSERT_EQ(run.Peaks.size(), 1u);
+    EXPECT_EQ(*run.Peaks[0].Code, c.code);
+    ASSERT_EQ(run.Lines.size(), 1u);
+    EXPECT_TRUE(run.Lines[0].Text.startsWith(c.lineStart)) << run.Lines[0].Text.toStdString();
+    EXPECT_TRUE(run.Lines[0].Text.contains(c.lineEnd)) << run.Lines[0].Text.toStdString();
+    EXPECT_EQ(run.Lines[0].Colour, TReportColour::Black);
+    // A ROI was cut unless the energy lies outside the spectrum.
+    EXPECT_EQ(run.RoiPlot.Kind, c.energy < 4096 ? TPlotKind::Roi : TPlotKind::Message);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Codes, DiagnosticLineTest,
+    ::testing::Values(DiagnosticCase{.name = "WrongSigma",
+                                     .sigma = 8,
+                                     .peakCounts = 10000,
+                                     .weight = 1,
+                                     .energy = 1000,
+                                     .code = 4,
+                                     .lineStart = "X, 1000keV: < ",
+                                     .lineEnd = "Bq/kg - Wrong Sigma: Se: 2.00 Sd: "},
+                      DiagnosticCase{.name = "NotSignificant",
+                                     .sigma = 4,
+                                     .peakCounts = 60,
+                                     .weight = 1,
+                                     .energy = 1000,
+                                     .code = 5,
+                                     .lineStart = "X, 1000keV: < ",
+                                     .lineEnd = "Bq/kg - Not significant: Se: 2.00 Sd: "},
+                      DiagnosticCase{.name = "NoWeight",
+                                     .sigma = 4,
+                                     .peakCounts = 10000,
+                                     .weight = 0,
+                                     .energy = 1000,
+                                     .code = 100,
+                                     .lineStart = "X, 1000keV: ROI outside spectrum!",
+                                     .lineEnd = "!"},
+                      DiagnosticCase{.name = "EnergyOutside",
+                                     .sigma = 4,
+                                     .peakCounts = 10000,
+                                     .weight = 1,
+                                     .energy = 5000,
+                                     .code = 100,
+                                     .lineStart = "X, 5000keV: ROI outside spectrum!",
+                                     .lineEnd = "!"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace

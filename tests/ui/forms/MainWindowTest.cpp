@@ -117,6 +117,15 @@ private slots:
         QVERIFY2(form.CursorInfoEdit->text().contains(", [330], "),
                  qPrintable(form.CursorInfoEdit->text()));
         QVERIFY(form.SpectrumPaintBox->CursorVisible());
+        // The cursor inverts every pixel of its column and nothing beside it.
+        const QImage withCursor = form.SpectrumPaintBox->grab().toImage();
+        form.SpectrumPaintBox->ClearCursor();
+        const QImage without = form.SpectrumPaintBox->grab().toImage();
+        for (int y : {0, 10, 120, 240}) {
+            QCOMPARE(withCursor.pixel(330, y) & 0xFFFFFF, ~without.pixel(330, y) & 0xFFFFFF);
+            QCOMPARE(withCursor.pixel(331, y), without.pixel(331, y));
+        }
+        form.SpectrumPaintBox->ShowCursorLine(330);
         form.AnalyseSample();
         QVERIFY(!form.SpectrumPaintBox->CursorVisible()); // a repaint removes it
     }
