@@ -91,9 +91,9 @@ TAnalysisRun AnalyseSample(TAnalysisState& state, const TAnalysisOptions& option
                            const TUncertaintySettings& uncertainties) {
     TAnalysisRun run;
     const char sep = options.DecimalSeparator;
-    run.Background = state.BackgroundSample;
 
     if (!IsTrue(state.MeasuredSample.Valid)) {
+        run.Background = state.BackgroundSample;
         run.RoiPlot = MessagePlot("");
         run.SpectrumPlot = MessagePlot("Open or load sample");
         run.BackgroundPlot = BackgroundBox(state, 0, options.LogView);

@@ -93,20 +93,22 @@ void TPaekAnalyserForm::CreateControls() {
     SpectrumPaintBox = new TPaintBox(client);
     SpectrumPaintBox->setGeometry(8, 32, 1028, 241);
     SpectrumPaintBox->OnPaint = [this](QPainter& p, const QRect& r) {
-        DrawBox(Run.SpectrumPlot, p, r);
+        DrawRunPlot(Run, Run.SpectrumPlot, p, r);
     };
     connect(SpectrumPaintBox, &TPaintBox::MouseMoved, this,
             &TPaekAnalyserForm::SpectrumPaintBoxMouseMove);
     BackgroundPaintBox = new TPaintBox(client);
     BackgroundPaintBox->setGeometry(8, 279, 1028, 74);
     BackgroundPaintBox->OnPaint = [this](QPainter& p, const QRect& r) {
-        DrawBox(Run.BackgroundPlot, p, r);
+        DrawRunPlot(Run, Run.BackgroundPlot, p, r);
     };
     connect(BackgroundPaintBox, &TPaintBox::MouseMoved, this,
             &TPaekAnalyserForm::BackgroundPaintBoxMouseMove);
     RoiPaintBox = new TPaintBox(client);
     RoiPaintBox->setGeometry(8, 359, 331, 250);
-    RoiPaintBox->OnPaint = [this](QPainter& p, const QRect& r) { DrawBox(Run.RoiPlot, p, r); };
+    RoiPaintBox->OnPaint = [this](QPainter& p, const QRect& r) {
+        DrawRunPlot(Run, Run.RoiPlot, p, r);
+    };
 
     PeakSelectionListBox = new QListWidget(client);
     PeakSelectionListBox->setGeometry(345, 359, 153, 186);
@@ -303,10 +305,6 @@ void TPaekAnalyserForm::AnalyseSample() {
     SpectrumPaintBox->update();
     BackgroundPaintBox->update();
     RoiPaintBox->update();
-}
-
-void TPaekAnalyserForm::DrawBox(const TPlot& plot, QPainter& painter, const QRect& rect) const {
-    DrawRunPlot(Run, plot, painter, rect);
 }
 
 void TPaekAnalyserForm::BackgroundSubtractionCheckBoxClick() {

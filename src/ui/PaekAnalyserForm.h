@@ -90,7 +90,6 @@ private:
     void CreateControls();
     void CreateMenus();
     void AddReportLine(const QString& text, TReportColour colour);
-    void DrawBox(const TPlot& plot, QPainter& painter, const QRect& rect) const;
     TAnalysisOptions CurrentOptions() const;
 
     TPrompt& Prompts;
