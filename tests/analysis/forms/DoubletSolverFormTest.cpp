@@ -1,4 +1,5 @@
 #include "analysis/forms/DoubletSolverForm.h"
+#include "ModalScript.h"
 
 #include "ScriptedPrompt.h"
 
@@ -54,15 +55,6 @@ TSampleFile PairSample() {
     return s;
 }
 
-void Script(QDialog& form, const std::function<void()>& script) {
-    QTimer::singleShot(0, &form, [&form, script] {
-        script();
-        if (form.isVisible()) {
-            form.reject();
-        }
-    });
-}
-
 } // namespace
 
 class DoubletSolverFormTest : public QObject {
@@ -78,7 +70,7 @@ private slots:
         const TSampleFile sample = PairSample();
         TDoubletResultList results{};
 
-        Script(form, [&] {
+        ActInModal(form, [&] {
             QCOMPARE(pairs->count(), 3);
             QCOMPARE(pairs->item(0)->text(), QString("Ac228 (338keV) - Pb214 (352keV)"));
             QCOMPARE(pairs->currentRow(), 0);
@@ -95,7 +87,7 @@ private slots:
         QVERIFY(results.Result[0].Solved && results.Result[3].Solved);
         QVERIFY(!results.Result[4].Solved);
 
-        Script(form, [&] { form.findChild<QPushButton*>("CancelButton")->click(); });
+        ActInModal(form, [&] { form.findChild<QPushButton*>("CancelButton")->click(); });
         RunDoubletSolver(1, sample, results, &form, prompt);
         QVERIFY(!results.Valid);
         QVERIFY(prompt.Messages.isEmpty());

@@ -1,4 +1,5 @@
 #include "analysis/forms/TrapezoidSolverForm.h"
+#include "ModalScript.h"
 
 #include <QListWidget>
 #include <QPushButton>
@@ -34,17 +35,6 @@ TSampleFile ThreeLineSample() {
     return s;
 }
 
-// Acts inside the modal window once it runs; dismisses it should the script
-// leave it open.
-void Script(QDialog& form, const std::function<void()>& script) {
-    QTimer::singleShot(0, &form, [&form, script] {
-        script();
-        if (form.isVisible()) {
-            form.reject();
-        }
-    });
-}
-
 } // namespace
 
 class TrapezoidSolverFormTest : public QObject {
@@ -59,7 +49,7 @@ private slots:
         TTrapezoidResultList results{};
         TBoolArray selection{};
 
-        Script(form, [&] {
+        ActInModal(form, [&] {
             QCOMPARE(list->count(), 3);
             QCOMPARE(list->item(0)->text(), QString("Cs-137(662keV)"));
             for (int i = 0; i < 3; ++i) {
@@ -75,7 +65,7 @@ private slots:
         QVERIFY(selection[0] && !selection[1] && selection[2]);
 
         // The next run starts unchecked again; discarding keeps the selection.
-        Script(form, [&] {
+        ActInModal(form, [&] {
             QCOMPARE(list->item(0)->checkState(), Qt::Unchecked);
             list->item(1)->setCheckState(Qt::Checked);
             form.findChild<QPushButton*>("CancelButton")->click();

@@ -1,4 +1,5 @@
 #include "library/forms/LibraryForm.h"
+#include "ModalScript.h"
 #include "library/PeakListFile.h"
 
 #include "ScriptedPrompt.h"
@@ -35,12 +36,7 @@ QListWidget* List(QWidget& form, const char* name) {
 // closes the window; should a check in it fail, the window is dismissed.
 bool RunEditor(TLibraryForm& form, TPeakList& list, QString& origin,
                const std::function<void()>& script) {
-    QTimer::singleShot(0, &form, [&form, script] {
-        script();
-        if (form.isVisible()) {
-            form.reject();
-        }
-    });
+    ActInModal(form, script);
     return form.GetPeakList(list, origin);
 }
 
