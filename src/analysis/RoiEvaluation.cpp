@@ -99,13 +99,14 @@ double ExtractRoi(const TSpectrum& spectrum, double channel, double width, TRoiA
         return step;
     }
     // Channel j covers [j, j + 1); each bin takes the part of a channel that
-    // lies inside it, so the bins preserve counts. (hi - lo) / step is a whole
-    // number; counting the bins instead of comparing the accumulated position
-    // with hi keeps rounding from adding a bin beyond the checked range.
-    const int bins = std::min(static_cast<int>(Round((hi - lo) / step)), RoiPoints);
+    // lies inside it, so the bins preserve counts. The bin start x advances by
+    // repeated addition of step until it reaches hi. (hi - lo) / step is a
+    // whole number of at most 23, but the accumulated x can fall just short of
+    // hi after the last of them and so add one more bin: that bin belongs to
+    // the extraction (24 points at most), and channels it covers beyond the
+    // spectrum read as 0.
     int n = 0;
-    double x = lo;
-    for (; n < bins; x += step) {
+    for (double x = lo; x < hi && n < RoiPoints; x += step) {
         const double xEnd = x + step;
         const double j0 = std::trunc(x);
         const double j1 = std::trunc(xEnd);

@@ -52,7 +52,9 @@ TRoiEvaluation EvaluatePeak(TSampleFile& sample, const TSample& background, int 
 // Cuts the ROI of +-4 widths plus 3 points on each side around `channel`
 // (channel numbers; channel c is entry c - Offset of the spectrum). Widths up
 // to 2 channels give single channels (expectedWidth = width), wider ones bins
-// of width/2 channels that preserve counts (expectedWidth = 2). When the ROI
+// of width/2 channels that preserve counts (expectedWidth = 2), one bin per
+// start x = lo, lo + step, ... (accumulated) while x < hi, at most 24; parts
+// of a bin beyond the spectrum's channels count as 0. When the ROI
 // does not lie inside the spectrum's channels, or width is negative or NaN,
 // count is 0 and `extract` is left untouched. Returns the point spacing in
 // channels.

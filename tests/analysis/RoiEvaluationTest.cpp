@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -420,16 +421,26 @@ INSTANTIATE_TEST_SUITE_P(
                                   .expectedWidth = 2,
                                   .centreOffset = 11,
                                   .step = 1},
+                      // (hi - lo) / step is 23, but the accumulated bin start
+                      // stays just below hi after 23 steps: one more bin.
                       ExtractCase{.name = "JustWiderIsBinned",
                                   .channel = 500,
                                   .width = 2.01,
                                   .offset = 0,
-                                  .count = 23,
+                                  .count = 24,
                                   .expectedWidth = 2,
                                   .centreOffset = (500 - (std::floor((500 - 8.04) / 1.005) * 1.005 -
                                                           3 * 1.005)) /
                                                   1.005,
                                   .step = 1.005},
+                      ExtractCase{.name = "WholeNumberOfBins",
+                                  .channel = 1000,
+                                  .width = 4,
+                                  .offset = 0,
+                                  .count = 22,
+                                  .expectedWidth = 2,
+                                  .centreOffset = 11,
+                                  .step = 2},
                       // With an offset, channel c is entry c - Offset; the geometry is unchanged.
                       ExtractCase{.name = "OffsetSingle",
                                   .channel = 100.3,
@@ -496,7 +507,7 @@ TEST(ExtractRoiTest, BinsPreserveCounts) {
     double expectedWidth = 0, centreOffset = 0;
     const double step =
         ExtractRoi(spectrum, 1000.4, 3.3, extract, count, expectedWidth, centreOffset);
-    ASSERT_EQ(count, 23);
+    ASSERT_EQ(count, 24); // 23 steps of 1.65 and the accumulated one just below hi
     const double first = 1000.4 - centreOffset * step;
     const double last = first + count * step;
     // Sum of the whole channels inside [first, last) plus the cut parts.
@@ -511,6 +522,73 @@ TEST(ExtractRoiTest, BinsPreserveCounts) {
     }
     EXPECT_NEAR_REL(sum, expected, 1e-9);
 }
+
+struct LastBinCase {
+    const char* name;
+    double channel;
+    double width;
+    std::uint16_t size;
+    int count;
+    bool lastBinCut; // the last bin reaches past the spectrum's channels
+};
+
+class ExtractRoiLastBinTest : public ::testing::TestWithParam<LastBinCase> {};
+
+// The bin after the last whole step can reach past the spectrum's channels or
+// the 4096 entries; what lies there counts as 0, and no more than 24 points
+// are ever written.
+TEST_P(ExtractRoiLastBinTest, StaysInsideSpectrumAndArray) {
+    const LastBinCase& c = GetParam();
+    TSpectrum spectrum{};
+    spectrum.Size = c.size;
+    for (int j = 0; j < MaxChannels; ++j) {
+        spectrum.Channel[j] = j < c.size ? 10.0f : 1e6f; // 1e6 marks entries beyond Size
+    }
+    struct {
+        TRoiArray Extract;
+        std::array<double, 4> After;
+    } guarded{};
+    guarded.After.fill(-7);
+    int count = 0;
+    double expectedWidth = 0, centreOffset = 0;
+    const double step = ExtractRoi(spectrum, c.channel, c.width, guarded.Extract, count,
+                                   expectedWidth, centreOffset);
+    ASSERT_EQ(count, c.count);
+    for (int k = 0; k < count; ++k) {
+        EXPECT_LE(guarded.Extract[k], 10 * step + 1e-9) << k;
+    }
+    if (c.lastBinCut) {
+        EXPECT_LT(guarded.Extract[count - 1], 10 * step - 1);
+    } else {
+        EXPECT_NEAR_REL(guarded.Extract[count - 1], 10 * step, 1e-9);
+    }
+    for (const double v : guarded.After) {
+        EXPECT_EQ(v, -7);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, ExtractRoiLastBinTest,
+                         ::testing::Values(LastBinCase{.name = "PastSize",
+                                                       .channel = 973.8,
+                                                       .width = 4.1,
+                                                       .size = 1000,
+                                                       .count = 24,
+                                                       .lastBinCut = true},
+                                           LastBinCase{.name = "PastTheLastEntry",
+                                                       .channel = 4060,
+                                                       .width = 6.2,
+                                                       .size = 4096,
+                                                       .count = 24,
+                                                       .lastBinCut = true},
+                                           // (hi - lo) / step comes out as 24 here, and the
+                                           // accumulation would add a 25th bin.
+                                           LastBinCase{.name = "CappedAt24",
+                                                       .channel = 1280.3,
+                                                       .width = 10.85,
+                                                       .size = 4096,
+                                                       .count = 24,
+                                                       .lastBinCut = false}),
+                         [](const auto& info) { return info.param.name; });
 
 TEST(FilterRoiTest, KernelsAndZeroedEnds) {
     TRoiArray values{};
