@@ -154,10 +154,14 @@ double BackgroundSigma(int count, const TRoiArray& extract, bool backgroundSubtr
     const std::int64_t lo = Round(centre - 2 * halfWidth);
     const std::int64_t hi = Round(centre + 2 * halfWidth);
     const double points = static_cast<double>(hi) - static_cast<double>(lo) + 1;
-    // The window's ends are read from the smoothed points 3 .. n - 4: the three
-    // points at each end of a filtered extract are zero, not a background level.
-    const int iLo = static_cast<int>(std::clamp<std::int64_t>(lo, 3, n - 4));
-    const int iHi = static_cast<int>(std::clamp<std::int64_t>(hi, 3, n - 4));
+    // A window inside the extract is read at its ends, even where they fall on
+    // the zeroed points at either end of the filtered extract. A window
+    // reaching outside the extract has no defined level there; its ends are
+    // then read at the nearest smoothed points 3 .. n - 4 (a background level,
+    // where the zeroed points would make any area significant).
+    const bool inside = lo >= 0 && hi < n;
+    const int iLo = static_cast<int>(inside ? lo : std::clamp<std::int64_t>(lo, 3, n - 4));
+    const int iHi = static_cast<int>(inside ? hi : std::clamp<std::int64_t>(hi, 3, n - 4));
     if (!backgroundSubtracted) {
         TRoiArray s{};
         FilterRoi(TRoiKernel::Smoothing, extract, n, s);

@@ -79,9 +79,10 @@ std::uint8_t AnalysePeak(const TRoiArray& extract, int count, bool backgroundSub
 
 // Standard deviation of the background counts under the window of +-2
 // half-widths around `centre` (ROI points), estimated from the smoothed
-// extract at the window's ends and the window's number of points. Ends that
-// lie on the three zeroed points at either end of the filtered extract, or
-// outside it, are read at the nearest smoothed point (3 or count - 4). An
+// extract at the window's ends and the window's number of points. A window
+// inside the extract reads its ends as they are (0 on the three zeroed points
+// at either end of the filtered extract); the ends of a window reaching
+// outside the extract are read at the nearest smoothed point (3 or count - 4). An
 // extract of fewer than 7 points gives 0; a non-finite centre or half-width
 // gives NaN (which AnalysePeak treats as not significant).
 double BackgroundSigma(int count, const TRoiArray& extract, bool backgroundSubtracted, double ratio,

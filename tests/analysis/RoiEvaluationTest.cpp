@@ -616,11 +616,16 @@ TEST(FilterRoiTest, KernelsAndZeroedEnds) {
 TEST(BackgroundSigmaTest, WindowEndsReadFromSmoothedPoints) {
     TRoiArray flat{};
     flat.fill(100);
-    // Window [-4, 6] (11 points): the ends are read at points 3 and 6.
+    // Window [-4, 6] (11 points) reaches outside: its ends are read at the
+    // smoothed points 3 and 6.
     EXPECT_NEAR_REL(BackgroundSigma(22, flat, false, 1, {}, 2.5, 1), std::sqrt(200.0) * 11 / 2,
                     1e-12);
-    // Window [0, 6] lies inside but starts on a zeroed end.
-    EXPECT_NEAR_REL(BackgroundSigma(22, flat, false, 1, {}, 1.25, 3), std::sqrt(200.0) * 7 / 2,
+    // Windows [0, 6] and [13, 19] lie inside and end on a zeroed point, which
+    // reads 0 (a peak found off centre with a wide measured width gets such
+    // a window).
+    EXPECT_NEAR_REL(BackgroundSigma(22, flat, false, 1, {}, 1.25, 3), std::sqrt(100.0) * 7 / 2,
+                    1e-12);
+    EXPECT_NEAR_REL(BackgroundSigma(22, flat, false, 1, {}, 1.5, 16), std::sqrt(100.0) * 7 / 2,
                     1e-12);
     // Subtracted: ratio^2 * background + gross (ratio * background + net).
     TRoiArray net{};
