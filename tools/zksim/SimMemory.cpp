@@ -216,6 +216,10 @@ TSimMemory BuildDemoMemory(const TDemoOptions& options) {
     return m;
 }
 
+TSimMemory TSimMemory::Demo(const TDemoOptions& options) {
+    return BuildDemoMemory(options);
+}
+
 bool LoadMemory(const QString& folder, TSimMemory& memory, QString& error) {
     const QDir dir(folder);
     if (!dir.exists()) {

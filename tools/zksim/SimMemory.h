@@ -18,6 +18,13 @@ struct TSimIdentity {
     int UpdateYear = 2021, UpdateMonth = 1, UpdateDay = 12;
 };
 
+struct TDemoOptions {
+    int StoredSamples = 6;
+    int Channels = 0; // 0: alternately 1024 and 4096 channels
+    bool BackgroundMode = false;
+    std::uint32_t Seed = 1;
+};
+
 struct TSimMemory {
     TSimIdentity Identity;
     TSpecConfig Config{100.0f, 2, 0, 100.0f, -1};
@@ -26,13 +33,9 @@ struct TSimMemory {
     TSampleFile Background{};
     std::vector<TSampleFile> Stored;
     std::uint32_t NextSampleID = 1;
-};
 
-struct TDemoOptions {
-    int StoredSamples = 6;
-    int Channels = 0; // 0: alternately 1024 and 4096 channels
-    bool BackgroundMode = false;
-    std::uint32_t Seed = 1;
+    // The demonstration memory of BuildDemoMemory().
+    static TSimMemory Demo(const TDemoOptions& options = {});
 };
 
 // A demonstration memory of NaI-like spectra: K-40, Cs-137 and the lines of

@@ -5,15 +5,13 @@
 // the program's port list finds), and answers every command of the
 // instrument from its memory until SIGTERM or SIGINT, when it removes the
 // link and exits.
-#include "SimInstrument.h"
+#include "SimDevice.h"
 #include "SimMemory.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-
-#include <QMap>
 
 #include <algorithm>
 #include <cerrno>
@@ -39,48 +37,6 @@ void OnSignal(int) {
 
 using TClock = std::chrono::steady_clock;
 
-enum class TFaultKind { Silent, Short, Busy, MemoryFailure, Unexpected, Late, Oversize, Overcount };
-
-struct TFault {
-    TFaultKind Kind;
-    int Code;
-    int Nth; // 0: every frame of this code, else the n-th (from 1)
-};
-
-bool ParseFault(const QString& text, TFault& fault) {
-    const QStringList parts = text.split(QLatin1Char(':'));
-    if (parts.size() < 2 || parts.size() > 3) {
-        return false;
-    }
-    static const QMap<QString, TFaultKind> kinds = {
-        {QStringLiteral("silent"), TFaultKind::Silent},
-        {QStringLiteral("short"), TFaultKind::Short},
-        {QStringLiteral("busy"), TFaultKind::Busy},
-        {QStringLiteral("memfail"), TFaultKind::MemoryFailure},
-        {QStringLiteral("unexpected"), TFaultKind::Unexpected},
-        {QStringLiteral("late"), TFaultKind::Late},
-        {QStringLiteral("oversize"), TFaultKind::Oversize},
-        {QStringLiteral("overcount"), TFaultKind::Overcount},
-    };
-    if (!kinds.contains(parts[0])) {
-        return false;
-    }
-    bool ok = false;
-    fault.Kind = kinds.value(parts[0]);
-    fault.Code = parts[1].toInt(&ok);
-    if (!ok || fault.Code < 0 || fault.Code > 255) {
-        return false;
-    }
-    fault.Nth = 0;
-    if (parts.size() == 3) {
-        fault.Nth = parts[2].toInt(&ok);
-        if (!ok || fault.Nth < 1) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // Sleeps until `until`, returning early when a stop was requested.
 void SleepUntil(TClock::time_point until) {
     while (!StopRequested && TClock::now() < until) {
@@ -92,15 +48,18 @@ void SleepUntil(TClock::time_point until) {
 
 class TServer {
 public:
-    TServer(TSimInstrument& instrument, int master, FILE* log)
-        : Instrument(instrument), Master(master), Log(log) {}
+    TServer(TSimDevice& device, int master, FILE* log) : Device(device), Master(master), Log(log) {
+        Device.LogLine = [log](const QString& line) {
+            std::fputs(line.toLatin1().constData(), log);
+            std::fputc('\n', log);
+            std::fflush(log);
+        };
+    }
 
-    std::vector<TFault> Faults;
     int PaceBaud = 0;
     int LateDelayMs = 20;
 
     void Run() {
-        std::vector<std::uint8_t> frame;
         TClock::time_point frameStart{};
         while (!StopRequested) {
             pollfd pfd{Master, POLLIN, 0};
@@ -114,9 +73,9 @@ public:
             if (r == 0) {
                 // A frame that stopped half-way is dropped, so the next one
                 // starts cleanly.
-                if (!frame.empty() && TClock::now() - frameStart > std::chrono::milliseconds(500)) {
-                    Comment("incomplete frame dropped (%zu bytes)", frame.size());
-                    frame.clear();
+                if (Device.InFrame() &&
+                    TClock::now() - frameStart > std::chrono::milliseconds(500)) {
+                    Device.DropPartialFrame();
                 }
                 continue;
             }
@@ -131,18 +90,12 @@ public:
                 continue;
             }
             for (ssize_t i = 0; i < n; ++i) {
-                if (frame.empty()) {
+                if (!Device.InFrame()) {
                     frameStart = TClock::now();
                 }
-                frame.push_back(buffer[i]);
-                if (frame.size() == 28) {
-                    if (frame[27] != 0x55) {
-                        Comment("frame without end mark, resynchronising");
-                        frame.erase(frame.begin());
-                        continue;
-                    }
-                    Serve(frame.data(), frameStart);
-                    frame.clear();
+                TSimReply reply;
+                if (Device.Receive(buffer[i], reply)) {
+                    Deliver(reply, frameStart);
                 }
             }
         }
@@ -159,81 +112,18 @@ private:
         std::fflush(Log);
     }
 
-    void Serve(const std::uint8_t* frame, TClock::time_point frameStart) {
-        const int code = frame[0];
-        std::fprintf(Log, "%d", code);
-        std::fputc(' ', Log);
-        for (int i = 1; i <= 26; ++i) {
-            std::fprintf(Log, "%02X", frame[i]);
-        }
-        std::fputc('\n', Log);
-        std::fflush(Log);
-
-        const int seen = ++Seen[code];
-        const TFault* fault = nullptr;
-        for (const TFault& f : Faults) {
-            if (f.Code == code && (f.Nth == 0 || f.Nth == seen)) {
-                fault = &f;
-                break;
-            }
-        }
-        std::vector<std::uint8_t> answer;
-        std::vector<std::uint8_t> late;
-        if (fault == nullptr || fault->Kind == TFaultKind::Short ||
-            fault->Kind == TFaultKind::Late || fault->Kind == TFaultKind::Oversize ||
-            fault->Kind == TFaultKind::Overcount) {
-            answer = Instrument.Answer(frame);
-        }
-        if (fault != nullptr) {
-            switch (fault->Kind) {
-            case TFaultKind::Silent:
-                break;
-            case TFaultKind::Short:
-                if (!answer.empty()) {
-                    answer.pop_back();
-                }
-                break;
-            case TFaultKind::Busy:
-                answer = {0x55};
-                break;
-            case TFaultKind::MemoryFailure:
-                answer = {0xFF};
-                break;
-            case TFaultKind::Unexpected:
-                answer = {0x00};
-                break;
-            case TFaultKind::Late:
-                late = {0xDE, 0xAD, 0xBE, 0xEF};
-                break;
-            case TFaultKind::Oversize:
-                // A list size of 17, or a spectrum block of 4097 channels.
-                if (code == 20 && answer.size() == 2) {
-                    answer = {0x40, 0x08};
-                } else if (!answer.empty()) {
-                    answer[0] = 17;
-                }
-                break;
-            case TFaultKind::Overcount:
-                // A spectrum block announcing one channel more than it holds.
-                if (answer.size() >= 2) {
-                    const int size = ((answer[0] << 8) | answer[1]) + 1;
-                    answer[0] = static_cast<std::uint8_t>(size >> 8);
-                    answer[1] = static_cast<std::uint8_t>(size);
-                }
-                break;
-            }
-        }
+    void Deliver(const TSimReply& reply, TClock::time_point frameStart) {
         // On a real line the frame itself takes 28 byte times to arrive.
         TClock::time_point start = TClock::now();
         if (PaceBaud > 0) {
             start = std::max(start, frameStart + ByteTime() * 28);
             SleepUntil(start);
         }
-        Send(answer, start);
-        if (!late.empty()) {
+        Send(reply.Answer, start);
+        if (!reply.Late.empty()) {
             const auto at = TClock::now() + std::chrono::milliseconds(LateDelayMs);
             SleepUntil(at);
-            Send(late, at);
+            Send(reply.Late, at);
         }
     }
 
@@ -277,10 +167,9 @@ private:
         }
     }
 
-    TSimInstrument& Instrument;
+    TSimDevice& Device;
     int Master;
     FILE* Log;
-    int Seen[256] = {};
 };
 
 } // namespace
@@ -366,10 +255,10 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    std::vector<TFault> faults;
+    std::vector<TSimFault> faults;
     for (const QString& text : parser.values(fault)) {
-        TFault f{};
-        if (!ParseFault(text, f)) {
+        TSimFault f;
+        if (!ParseSimFault(text, f)) {
             std::fprintf(stderr, "zksim: bad fault '%s' (KIND:CODE[:N])\n", qPrintable(text));
             return 2;
         }
@@ -420,9 +309,11 @@ int main(int argc, char** argv) {
     std::printf("%s\n", name);
     std::fflush(stdout);
 
-    TSimInstrument instrument(std::move(simMemory));
-    TServer server(instrument, master, log);
-    server.Faults = faults;
+    TSimDevice device(std::move(simMemory));
+    for (const TSimFault& f : faults) {
+        device.AddFault(f);
+    }
+    TServer server(device, master, log);
     server.PaceBaud = parser.isSet(pace) ? std::max(1, parser.value(pace).toInt()) : 0;
     server.LateDelayMs = std::max(0, parser.value(lateDelay).toInt());
     server.Run();
