@@ -1,29 +1,29 @@
-// The command functions against the simulator over a real pseudo-terminal:
-// frames and byte order as the simulator logs them, answers and their
-// conversion, and the status of every injected fault.
-#include "SimProcess.h"
+// The command functions against the simulated instrument in the same
+// process: frames and byte order as the simulator received them, answers
+// and their conversion, and the status of every injected fault.
+#include "InstrumentFixtures.h"
 
 #include "instrument/ByteOrder.h"
 #include "instrument/InstrumentCommands.h"
-#include "instrument/InstrumentOperations.h"
+#include "zksim/SimPort.h"
 
 #include <gtest/gtest.h>
 
 #include <ostream>
 
-#include <QThread>
-
 #include <cstring>
 #include <functional>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
+// For every test of this executable.
 [[maybe_unused]] auto* const QtEnvironment =
     ::testing::AddGlobalTestEnvironment(new TQtEnvironment);
 
 using TCommand = std::function<TComStatus(const QString& port, const TInstrumentLink& link)>;
+
+// Any name opens a port of the simulator.
+const QString Port = QStringLiteral("COM1");
 
 QString Hex(const std::uint8_t* p, int n) {
     return QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(p), n).toHex().toUpper());
@@ -85,9 +85,9 @@ TPeakList ThreePeaks() {
 class FrameTest : public ::testing::TestWithParam<TFrameCase> {};
 
 TEST_P(FrameTest, SendsFramesInOrderWithBigEndianPayload) {
-    TSimProcess sim({});
+    TSimulator sim(TSimMemory::Demo()); // six stored samples to select from
     const TFrameCase& c = GetParam();
-    EXPECT_EQ(c.Command(sim.Device(), TestLink()), ComStatus::Ok);
+    EXPECT_EQ(c.Command(Port, sim.Link()), ComStatus::Ok);
     EXPECT_EQ(sim.Codes(), c.Codes);
     EXPECT_EQ(sim.Payload(c.Frame), c.Payload);
 }
@@ -152,10 +152,10 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.Name); });
 
 TEST(WriteTest, WritesDoNotChangeTheCallersRecord) {
-    TSimProcess sim({});
+    TSimulator sim(TSimMemory{});
     const TDetectorCalibration cal = OneCalibration();
     TDetectorCalibration copy = cal;
-    ASSERT_EQ(ComWriteEWCalibration(sim.Device(), copy, TestLink()), ComStatus::Ok);
+    ASSERT_EQ(ComWriteEWCalibration(Port, copy, sim.Link()), ComStatus::Ok);
     EXPECT_EQ(std::memcmp(&copy, &cal, sizeof cal), 0);
 }
 
@@ -163,7 +163,7 @@ TEST(WriteTest, WritesDoNotChangeTheCallersRecord) {
 
 struct TFaultCase {
     const char* Name;
-    const char* Fault; // zksim --fault
+    const char* Fault; // as zksim --fault
     TCommand Command;
     TComStatus Status;
     const char* Codes; // frames sent
@@ -182,8 +182,9 @@ class FaultTest : public ::testing::TestWithParam<TFaultCase> {};
 
 TEST_P(FaultTest, GivesItsStatusAndStopsTheSequence) {
     const TFaultCase& c = GetParam();
-    TSimProcess sim({QStringLiteral("--fault"), QString::fromLatin1(c.Fault)});
-    EXPECT_EQ(c.Command(sim.Device(), TestLink()), c.Status);
+    TSimulator sim(TSimMemory{});
+    ASSERT_TRUE(sim.AddFault(QString::fromLatin1(c.Fault)));
+    EXPECT_EQ(c.Command(Port, sim.Link()), c.Status);
     EXPECT_EQ(sim.Codes(), c.Codes);
 }
 
@@ -252,47 +253,26 @@ INSTANTIATE_TEST_SUITE_P(
 
 // --- Answers and their conversion -------------------------------------------
 
-class AnswerTest : public ::testing::Test {
-protected:
-    TSimFolder Folder;
-};
+// A simulator whose current sample is `current`; identity and configuration
+// as the instrument's defaults (serial number 1234, threshold 100, time to
+// peak 2, detection limit 100, peak index -1).
+TSimMemory MemoryWith(const TSampleFile& current) {
+    TSimMemory memory;
+    memory.Current = current;
+    return memory;
+}
 
-TEST_F(AnswerTest, SampleFileIsReadInFiveOpeningsAndConverted) {
+TEST(AnswerTest, SampleFileIsReadInFiveOpeningsAndConverted) {
     auto stored = MakeTestSample(4096, 4711);
-    Folder.Write(QStringLiteral("current.vtb"), *stored);
-    TSimProcess sim(Folder.Args());
-
-    int opens = 0;
-    int closes = 0;
-    // Counts the openings of real ports.
-    class TCountingPort : public TSerialPort {
-    public:
-        TCountingPort(int& o, int& c) : Opens(o), Closes(c) {}
-        bool Open(const QString& n) override { return Inner.Open(n) && ++Opens > 0; }
-        void Setup() override { Inner.Setup(); }
-        void Purge() override { Inner.Purge(); }
-        bool WriteByte(std::uint8_t b) override { return Inner.WriteByte(b); }
-        int Read(std::uint8_t* d, int n, int t) override { return Inner.Read(d, n, t); }
-        void Close() override {
-            ++Closes;
-            Inner.Close();
-        }
-
-    private:
-        TQtSerialPort Inner;
-        int& Opens;
-        int& Closes;
-    };
-    const TInstrumentLink link(TLinkSettings{500, 1000},
-                               [&] { return std::make_unique<TCountingPort>(opens, closes); });
+    TSimulator sim(MemoryWith(*stored));
 
     auto sample = std::make_unique<TSampleFile>();
     sample->CalibrationType = 1;
     TextToComment(*sample, QStringLiteral("kept"));
-    ASSERT_EQ(ComReadSampleFile(sim.Device(), *sample, link), ComStatus::Ok);
+    ASSERT_EQ(ComReadSampleFile(Port, *sample, sim.Link()), ComStatus::Ok);
     EXPECT_EQ(sim.Codes(), "5 6 7 10 12 20 11 13");
-    EXPECT_EQ(opens, 5);
-    EXPECT_EQ(closes, 5);
+    EXPECT_EQ(sim.Openings(), 5);
+    EXPECT_EQ(sim.Closings(), 5);
     EXPECT_EQ(Copy(sample->Valid), 1);
     EXPECT_EQ(Copy(sample->CalibrationType), 1);
     EXPECT_EQ(CommentToText(*sample), "kept");
@@ -303,18 +283,17 @@ TEST_F(AnswerTest, SampleFileIsReadInFiveOpeningsAndConverted) {
     EXPECT_EQ(std::memcmp(sample.get(), expected.get(), sizeof(TSampleFile)), 0);
 }
 
-TEST_F(AnswerTest, ShortSpectrumBlockFillsItsChannelsOnlyAndKeepsSign) {
+TEST(AnswerTest, ShortSpectrumBlockFillsItsChannelsOnlyAndKeepsSign) {
     auto stored = MakeTestSample(100, 1);
     stored->Sample.Spectrum.Channel[5] = -1.0f;
     stored->Sample.Spectrum.Channel[6] = 16777217.0f; // stored as the nearest Single
-    Folder.Write(QStringLiteral("current.vtb"), *stored);
-    TSimProcess sim(Folder.Args());
+    TSimulator sim(MemoryWith(*stored));
 
     auto spectrum = std::make_unique<TSpectrum>();
     for (float& c : spectrum->Channel) {
         c = 42.0f;
     }
-    ASSERT_EQ(ComReadSpectrum(sim.Device(), *spectrum, TestLink()), ComStatus::Ok);
+    ASSERT_EQ(ComReadSpectrum(Port, *spectrum, sim.Link()), ComStatus::Ok);
     EXPECT_EQ(Copy(spectrum->Size), 100);
     EXPECT_EQ(Copy(spectrum->Offset), 7);
     EXPECT_EQ(Copy(spectrum->Channel[0]), 1.0f);
@@ -324,132 +303,113 @@ TEST_F(AnswerTest, ShortSpectrumBlockFillsItsChannelsOnlyAndKeepsSign) {
     EXPECT_EQ(Copy(spectrum->Channel[4095]), 42.0f);
 }
 
-TEST_F(AnswerTest, FailedReadsKeepWhatTheirRulesKeep) {
-    auto stored = MakeTestSample(64, 99);
-    Folder.Write(QStringLiteral("current.vtb"), *stored);
-    TSimProcess sim(Folder.Args() + QStringList{"--fault", "short:27", "--fault", "short:26",
-                                                "--fault", "short:12", "--fault", "overcount:11",
-                                                "--fault", "short:10"});
+TEST(AnswerTest, FailedReadsKeepWhatTheirRulesKeep) {
+    TSimulator sim(MemoryWith(*MakeTestSample(64, 99)));
+    for (const char* fault : {"short:27", "short:26", "short:12", "overcount:11", "short:10"}) {
+        ASSERT_TRUE(sim.AddFault(QString::fromLatin1(fault)));
+    }
+    const TInstrumentLink link = sim.Link();
     // Info: SerialNumber converted although the answer is one byte short.
     TInstrumentInfo info{};
     info.UpdateYear = 77;
-    EXPECT_EQ(ComReadInstrumentInfo(sim.Device(), info, TestLink()), ComStatus::TimeOut);
+    EXPECT_EQ(ComReadInstrumentInfo(Port, info, link), ComStatus::TimeOut);
     EXPECT_EQ(Copy(info.SerialNumber), 1234);
     EXPECT_EQ(Copy(info.UpdateYear), 77);
     // Configuration: threshold and time to peak converted even when short.
     TSpecConfig config{};
-    EXPECT_EQ(ComReadSpecConfig(sim.Device(), config, TestLink()), ComStatus::TimeOut);
+    EXPECT_EQ(ComReadSpecConfig(Port, config, link), ComStatus::TimeOut);
     EXPECT_EQ(Copy(config.PeakThreshold), 100.0f);
     EXPECT_EQ(Copy(config.TimeToPeak), 2);
     // Parameters: the received bytes stay unconverted.
     TSampleParameter parameter{};
-    EXPECT_EQ(ComReadParameter(sim.Device(), parameter, TestLink()), ComStatus::TimeOut);
+    EXPECT_EQ(ComReadParameter(Port, parameter, link), ComStatus::TimeOut);
     std::uint8_t raw[sizeof parameter];
     std::memcpy(raw, &parameter, sizeof raw);
     EXPECT_EQ(Hex(raw + 13, 2), "04D2"); // 1234, as it travelled
     // Spectrum and peak list: the destination is unchanged.
     auto spectrum = std::make_unique<TSpectrum>();
     spectrum->Size = 3;
-    EXPECT_EQ(ComReadSpectrum(sim.Device(), *spectrum, TestLink()), ComStatus::Unexpected);
+    EXPECT_EQ(ComReadSpectrum(Port, *spectrum, link), ComStatus::Unexpected);
     EXPECT_EQ(Copy(spectrum->Size), 3);
     EXPECT_EQ(Copy(spectrum->Channel[0]), 0.0f);
     TPeakList list{};
     list.Size = 9;
-    EXPECT_EQ(ComReadPeakList(sim.Device(), list, TestLink()), ComStatus::TimeOut);
+    EXPECT_EQ(ComReadPeakList(Port, list, link), ComStatus::TimeOut);
     EXPECT_EQ(Copy(list.Size), 9);
 }
 
-TEST_F(AnswerTest, SampleReadFailingPartWayKeepsPartsReadAndValidity) {
-    auto stored = MakeTestSample(128, 5);
-    Folder.Write(QStringLiteral("current.vtb"), *stored);
-    TSimProcess sim(Folder.Args() + QStringList{"--fault", "silent:12"});
+TEST(AnswerTest, SampleReadFailingPartWayKeepsPartsReadAndValidity) {
+    TSimulator sim(MemoryWith(*MakeTestSample(128, 5)));
+    ASSERT_TRUE(sim.AddFault(QStringLiteral("silent:12")));
     auto sample = std::make_unique<TSampleFile>();
-    ASSERT_EQ(ComReadSampleFile(sim.Device(), *sample, TestLink()), ComStatus::TimeOut);
+    ASSERT_EQ(ComReadSampleFile(Port, *sample, sim.Link()), ComStatus::TimeOut);
     EXPECT_EQ(sim.Codes(), "5 6 7 10 12");
+    EXPECT_EQ(sim.Openings(), 3);
+    EXPECT_EQ(sim.Closings(), 3);
     EXPECT_EQ(Copy(sample->Valid), 0);
     EXPECT_EQ(Copy(sample->PeakList.Size), 2);
     EXPECT_EQ(Copy(sample->Calibration.ECal.C1), 0.75f);
     EXPECT_EQ(Copy(sample->Sample.Spectrum.Size), 0);
 }
 
-TEST(LinkTest, LateBytesOfAnEarlierAnswerAreDroppedAtTheNextOpening) {
-    TSimProcess sim({QStringLiteral("--fault"), QStringLiteral("late:27"),
-                     QStringLiteral("--late-delay"), QStringLiteral("30")});
-    TInstrumentInfo info{};
-    ASSERT_EQ(ComReadInstrumentInfo(sim.Device(), info, TestLink()), ComStatus::Ok);
-    QThread::msleep(300); // the extra bytes reach the line's receive buffer
+TEST(AnswerTest, WritesReachTheInstrumentsMemory) {
+    TSimulator sim(TSimMemory{});
+    const TInstrumentLink link = sim.Link();
+    ASSERT_EQ(ComWriteEWCalibration(Port, OneCalibration(), link), ComStatus::Ok);
+    ASSERT_EQ(ComWritePeakList(Port, ThreePeaks(), link), ComStatus::Ok);
+    ASSERT_EQ(ComWriteSpecConfig(Port, TSpecConfig{250.0f, 4, 1, 80.0f, 3}, link), ComStatus::Ok);
+    // Read back through the same commands: the round trip converts both ways.
+    TDetectorCalibration calibration{};
+    ASSERT_EQ(ComReadCalibration(Port, calibration, link), ComStatus::Ok);
+    EXPECT_EQ(Copy(calibration.ECal.C3), -1.0f);
+    EXPECT_EQ(Copy(calibration.WCal.W0), 0.5f);
+    TPeakList list{};
+    ASSERT_EQ(ComReadPeakList(Port, list, link), ComStatus::Ok);
+    EXPECT_EQ(Copy(list.Size), 3);
+    EXPECT_EQ(Copy(list.Peak[2].Energy), 662);
+    EXPECT_EQ(Copy(list.Peak[2].Limit), -1.0f);
     TSpecConfig config{};
-    ASSERT_EQ(ComReadSpecConfig(sim.Device(), config, TestLink()), ComStatus::Ok);
+    ASSERT_EQ(ComReadSpecConfig(Port, config, link), ComStatus::Ok);
+    EXPECT_EQ(Copy(config.PeakThreshold), 250.0f);
+    EXPECT_EQ(Copy(config.TimeToPeak), 4);
+    EXPECT_EQ(Copy(config.Mode), 1);
+    EXPECT_EQ(Copy(config.RequestedDL), 80.0f);
+    EXPECT_EQ(Copy(config.PeakIndexDL), 3);
+}
+
+// --- The line between two openings ------------------------------------------
+
+TEST(LinkTest, LateBytesOfAnEarlierAnswerAreDroppedAtTheNextOpening) {
+    TSimulator sim(TSimMemory{});
+    ASSERT_TRUE(sim.AddFault(QStringLiteral("late:27")));
+    const TInstrumentLink link = sim.Link();
+    TInstrumentInfo info{};
+    ASSERT_EQ(ComReadInstrumentInfo(Port, info, link), ComStatus::Ok);
+    EXPECT_EQ(sim.Queued(), 4); // waiting on the line after the port closed
+    TSpecConfig config{};
+    ASSERT_EQ(ComReadSpecConfig(Port, config, link), ComStatus::Ok);
     EXPECT_EQ(Copy(config.PeakThreshold), 100.0f);
     EXPECT_EQ(Copy(config.TimeToPeak), 2);
     EXPECT_EQ(Copy(config.RequestedDL), 100.0f);
     EXPECT_EQ(Copy(config.PeakIndexDL), -1);
 }
 
-TEST(LinkTest, PortHeldByAnotherProcessIsNotAvailable) {
-    TSimProcess sim({});
-    int ready[2];
-    int release[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    ASSERT_EQ(::pipe(release), 0);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        TQtSerialPort port;
-        const char ok = port.Open(sim.Device()) ? '1' : '0';
-        (void)!::write(ready[1], &ok, 1);
-        char c;
-        (void)!::read(release[0], &c, 1);
-        port.Close();
-        ::_exit(0);
-    }
-    char ok = 0;
-    ASSERT_EQ(::read(ready[0], &ok, 1), 1);
-    EXPECT_EQ(ok, '1');
-
+TEST(LinkTest, PortInUseOrOfAnotherNameSendsNothing) {
+    TSimulator sim(TSimMemory{});
+    sim.SetPortName(QStringLiteral("COM3"));
+    const TInstrumentLink link = sim.Link();
     TInstrumentInfo info{};
-    EXPECT_EQ(ComReadInstrumentInfo(sim.Device(), info, TestLink()), ComStatus::PortNotAvailable);
-    EXPECT_EQ(sim.Codes(), "");
-    EXPECT_TRUE(ListOpenablePorts({sim.Device()}, TestLink()).isEmpty());
-
-    (void)!::write(release[1], "x", 1);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    EXPECT_EQ(ComReadInstrumentInfo(sim.Device(), info, TestLink()), ComStatus::Ok);
-    for (int fd : {ready[0], ready[1], release[0], release[1]}) {
-        ::close(fd);
-    }
-}
-
-TEST(LinkTest, MissingOrEmptyPortNameIsNotAvailable) {
-    TInstrumentInfo info{};
-    EXPECT_EQ(ComReadInstrumentInfo(QString(), info, TestLink()), ComStatus::PortNotAvailable);
-    EXPECT_EQ(ComReadInstrumentInfo(QStringLiteral("/dev/zk-no-such-port"), info, TestLink()),
+    EXPECT_EQ(ComReadInstrumentInfo(QStringLiteral("COM4"), info, link),
               ComStatus::PortNotAvailable);
-    EXPECT_EQ(ComClearMemory(QStringLiteral("/dev/null"), TestLink()), ComStatus::PortNotAvailable);
+    EXPECT_EQ(ComReadInstrumentInfo(QString(), info, link), ComStatus::PortNotAvailable);
+    sim.SetHeld(true);
+    EXPECT_EQ(ComClearMemory(QStringLiteral("COM3"), link), ComStatus::PortNotAvailable);
+    EXPECT_EQ(sim.Codes(), "");
+    EXPECT_EQ(sim.Openings(), 0);
+    sim.SetHeld(false);
+    EXPECT_EQ(ComReadInstrumentInfo(QStringLiteral("COM3"), info, link), ComStatus::Ok);
+    EXPECT_EQ(Copy(info.SerialNumber), 1234);
 }
-
-TEST(PortListTest, RunningSimulatorIsListedUntilItStops) {
-    auto sim = std::make_unique<TSimProcess>(QStringList{});
-    const QString link =
-        QDir(SimulatorLinkDirectory()).filePath(QStringLiteral("zksim-%1").arg(sim->Pid()));
-    EXPECT_TRUE(CandidatePortNames().contains(link));
-    // Only this simulator is probed: opening the ports of simulators that
-    // other tests run at the same time would disturb their exchanges.
-    EXPECT_EQ(ListOpenablePorts({link}, TestLink()), QStringList{link});
-    // The link reaches the same device: held through one name, the other fails.
-    TQtSerialPort holder;
-    ASSERT_TRUE(holder.Open(link));
-    EXPECT_FALSE(ListOpenablePorts({sim->Device(), link}, TestLink()).contains(link));
-    holder.Close();
-    EXPECT_EQ(sim->Stop(), 0);
-    EXPECT_FALSE(QFileInfo::exists(link) || QFileInfo(link).isSymLink());
-    EXPECT_FALSE(CandidatePortNames().contains(link));
-}
-
-} // namespace
-
-namespace {
 
 // Mean counts per channel over [center - half, center + half].
 double MeanAround(const TSpectrum& s, double center, int half) {
@@ -461,16 +421,16 @@ double MeanAround(const TSpectrum& s, double center, int half) {
 }
 
 TEST(DemoMemoryTest, StoredSamplesOfBothSizesWithPeaksOnAFallingContinuum) {
-    TSimProcess sim({QStringLiteral("--demo")});
-    const TInstrumentLink link = TestLink();
+    TSimulator sim(TSimMemory::Demo());
+    const TInstrumentLink link = sim.Link();
     std::uint32_t count = 0;
-    ASSERT_EQ(ComBeginDownload(sim.Device(), link), ComStatus::Ok);
-    ASSERT_EQ(ComGetSampleCount(sim.Device(), count, link), ComStatus::Ok);
+    ASSERT_EQ(ComBeginDownload(Port, link), ComStatus::Ok);
+    ASSERT_EQ(ComGetSampleCount(Port, count, link), ComStatus::Ok);
     EXPECT_EQ(count, 6u);
     for (std::uint32_t i = 0; i < 2; ++i) {
         auto sample = std::make_unique<TSampleFile>();
-        ASSERT_EQ(ComSelectSample(sim.Device(), i, link), ComStatus::Ok);
-        ASSERT_EQ(ComReadSampleFile(sim.Device(), *sample, link), ComStatus::Ok);
+        ASSERT_EQ(ComSelectSample(Port, i, link), ComStatus::Ok);
+        ASSERT_EQ(ComReadSampleFile(Port, *sample, link), ComStatus::Ok);
         const TSpectrum& s = sample->Sample.Spectrum;
         const int channels = Copy(s.Size);
         EXPECT_EQ(channels, i == 0 ? 1024 : 4096);
@@ -484,7 +444,8 @@ TEST(DemoMemoryTest, StoredSamplesOfBothSizesWithPeaksOnAFallingContinuum) {
         EXPECT_GT(MeanAround(s, 300 * perKeV, 3), 5 * MeanAround(s, 2000 * perKeV, 3));
         EXPECT_EQ(Copy(sample->PeakList.Size), 7);
     }
-    EXPECT_EQ(ComEndDownload(sim.Device(), link), ComStatus::Ok);
+    EXPECT_EQ(ComEndDownload(Port, link), ComStatus::Ok);
+    EXPECT_FALSE(sim.Instrument().Downloading());
 }
 
 } // namespace
