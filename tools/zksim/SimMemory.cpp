@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <random>
 
 namespace {
@@ -97,7 +98,7 @@ std::vector<double> ExpectedSpectrum(int channels, const TDetectorCalibration& c
             const double z = (x - center) / sigma;
             if (std::fabs(z) < 8.0) {
                 mu[static_cast<std::size_t>(i)] +=
-                    area * std::exp(-0.5 * z * z) / (sigma * std::sqrt(2.0 * M_PI));
+                    area * std::exp(-0.5 * z * z) / (sigma * std::sqrt(2.0 * std::numbers::pi));
             }
             if (x < edge) {
                 mu[static_cast<std::size_t>(i)] += 1.2 * area / edge;
