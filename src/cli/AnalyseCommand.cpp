@@ -1,14 +1,10 @@
 #include "cli/AnalyseCommand.h"
 
-#include "analysis/AnalysisRun.h"
-#include "analysis/BackgroundSubtraction.h"
-#include "analysis/DoubletSolver.h"
-#include "analysis/TrapezoidSolver.h"
-#include "analysis/UncertaintySettings.h"
-#include "cli/ConsoleHost.h"
+#include "cli/CliSupport.h"
+#include "core/FileDialogs.h"
 #include "core/NumberFormat.h"
-#include "core/SampleFileCommands.h"
 #include "library/PeakListFile.h"
+#include "workstation/Workstation.h"
 
 #include <QFileInfo>
 #include <QJsonArray>
@@ -18,29 +14,6 @@
 #include <charconv>
 
 namespace {
-
-const char* Help =
-    "Usage: zkcli analyse SAMPLE.vtb [options]\n"
-    "\n"
-    "Opens a sample file as \"Sample\" -> \"Open\" does (the 2742-byte short layout\n"
-    "included), runs the analysis and prints the sample description and the report\n"
-    "lines, one per line.\n"
-    "\n"
-    "Options:\n"
-    "  --background BG.vtb     use this sample as the background sample\n"
-    "  --subtract              check \"Background Subtraction\"\n"
-    "  --detailed              check \"Detailed Results\" (diagnostic lines too)\n"
-    "  --uncertainties F.usf   uncertainty settings (default: UncertaintySettings.usf\n"
-    "                          in the working directory)\n"
-    "  --select N              the selected peak (default: the first)\n"
-    "  --decimal-point C       decimal separator (default: the locale's)\n"
-    "  --peaklist LIST.gpl     replace the sample's peak list first, as the peak\n"
-    "                          list editor's \"Use Peak List\" does\n"
-    "  --doublets              solve doublets (without the window) before the run\n"
-    "  --trapezoid all|I,J,..  measure all or the given peaks (indices from 0) by\n"
-    "                          the trapezoid method before the run\n"
-    "  --json                  print one JSON object instead of text\n"
-    "  --help                  this text\n";
 
 // Shortest text that reads back to the same single-precision value.
 QJsonValue SingleValue(float v) {
@@ -71,7 +44,16 @@ const char* ColourName(TReportColour c) {
     }
 }
 
-bool OpenSample(TConsoleHost& host, const QString& path, QTextStream& err) {
+// Writes the messages of an operation to standard error.
+void PrintMessages(const TCommandResult& result, QTextStream& err, const char* prefix = "") {
+    for (const QString& message : result.Messages) {
+        err << prefix << message << Qt::endl;
+    }
+}
+
+// "Sample" -> "Open" of one file; false (with the reason on `err`) when it
+// cannot be read.
+bool OpenSampleFile(TWorkstation& session, const QString& path, QTextStream& err) {
     if (!QFileInfo::exists(path)) {
         err << "Could not open " << path << ": no such file" << Qt::endl;
         return false;
@@ -80,148 +62,157 @@ bool OpenSample(TConsoleHost& host, const QString& path, QTextStream& err) {
         err << path << ": not a sample file (the name must end in .vtb)" << Qt::endl;
         return false;
     }
-    host.Prompts.Messages.clear();
-    host.Prompts.FileNames = {path};
-    OpenClick(host); // prints "Could not open ..." itself
-    return host.Prompts.Messages.isEmpty();
+    const TCommandResult result = session.OpenSample(path);
+    PrintMessages(result, err);
+    return result.Ok();
 }
 
 } // namespace
 
 int RunAnalyseCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
-    QString samplePath, backgroundPath, uncertaintyPath = "UncertaintySettings.usf";
-    QString peakListPath, trapezoidPeaks;
-    bool doublets = false;
-    bool json = false;
+    const QString command = QStringLiteral("analyse");
+    QCommandLineParser parser;
+    SetUpParser(
+        parser,
+        QStringLiteral(
+            "Opens a sample file as \"Sample\" -> \"Open\" does (the 2742-byte short layout\n"
+            "included), runs the analysis of the main window and prints the sample\n"
+            "description and the report lines, one per line."));
+    const QCommandLineOption background(QStringLiteral("background"),
+                                        QStringLiteral("Use this sample as the background sample."),
+                                        QStringLiteral("BG.vtb"));
+    const QCommandLineOption subtract(QStringLiteral("subtract"),
+                                      QStringLiteral("Check \"Background Subtraction\"."));
+    const QCommandLineOption detailed(
+        QStringLiteral("detailed"),
+        QStringLiteral("Check \"Detailed Results\" (diagnostic lines too)."));
+    const QCommandLineOption uncertainties(
+        QStringLiteral("uncertainties"),
+        QStringLiteral("Uncertainty settings (default: UncertaintySettings.usf in the working "
+                       "directory)."),
+        QStringLiteral("F.usf"), QStringLiteral("UncertaintySettings.usf"));
+    const QCommandLineOption select(QStringLiteral("select"),
+                                    QStringLiteral("The selected peak, from 0 (default: 0)."),
+                                    QStringLiteral("N"));
+    const QCommandLineOption decimalPoint = MakeDecimalPointOption();
+    const QCommandLineOption peakList(
+        QStringLiteral("peaklist"),
+        QStringLiteral("Replace the sample's peak list first, as the peak list editor's \"Use "
+                       "Peak List\" does."),
+        QStringLiteral("LIST.gpl"));
+    const QCommandLineOption doublets(QStringLiteral("doublets"),
+                                      QStringLiteral("Solve doublets before the run."));
+    const QCommandLineOption trapezoid(
+        QStringLiteral("trapezoid"),
+        QStringLiteral("Measure all or the given peaks (indices from 0) by the trapezoid method "
+                       "before the run."),
+        QStringLiteral("all|I,J,.."));
+    const QCommandLineOption json(QStringLiteral("json"),
+                                  QStringLiteral("Print one JSON object instead of text."));
+    parser.addOptions({background, subtract, detailed, uncertainties, select, decimalPoint,
+                       peakList, doublets, trapezoid, json});
+    parser.addPositionalArgument(QStringLiteral("SAMPLE.vtb"), QStringLiteral("The sample file."));
+    const int parsed = ParseArguments(parser, command, args, out, err);
+    if (parsed >= 0) {
+        return parsed;
+    }
     TAnalysisOptions options;
-    options.DecimalSeparator = LocaleDecimalSeparator();
+    if (!DecimalPointOption(parser, decimalPoint, options.DecimalSeparator)) {
+        return UsageError(parser, command,
+                          QStringLiteral("--decimal-point takes one character that is not a "
+                                         "digit, sign or letter"),
+                          err);
+    }
+    const QStringList files = parser.positionalArguments();
+    if (files.size() != 1) {
+        return UsageError(parser, command,
+                          files.isEmpty() ? QStringLiteral("no sample file given")
+                                          : QStringLiteral("more than one sample given"),
+                          err);
+    }
     int selected = 0;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString& a = args[i];
-        auto value = [&](QString& target) {
-            if (i + 1 >= args.size()) {
-                err << "zkcli analyse: " << a << " needs a value" << Qt::endl;
-                return false;
-            }
-            target = args[++i];
-            return true;
-        };
-        QString v;
-        if (a == "--help" || a == "-h") {
-            out << Help;
-            return 0;
-        } else if (a == "--background") {
-            if (!value(backgroundPath)) {
-                return 2;
-            }
-        } else if (a == "--uncertainties") {
-            if (!value(uncertaintyPath)) {
-                return 2;
-            }
-        } else if (a == "--peaklist") {
-            if (!value(peakListPath)) {
-                return 2;
-            }
-        } else if (a == "--trapezoid") {
-            if (!value(trapezoidPeaks)) {
-                return 2;
-            }
-        } else if (a == "--doublets") {
-            doublets = true;
-        } else if (a == "--subtract") {
-            options.BackgroundSubtraction = true;
-        } else if (a == "--detailed") {
-            options.DetailedResults = true;
-        } else if (a == "--json") {
-            json = true;
-        } else if (a == "--select") {
-            bool ok = false;
-            if (!value(v) || (selected = v.toInt(&ok), !ok)) {
-                err << "zkcli analyse: --select needs a peak index" << Qt::endl;
-                return 2;
-            }
-        } else if (a == "--decimal-point") {
-            if (!value(v) || v.size() != 1 || v[0].unicode() >= 0x80) {
-                err << "zkcli analyse: --decimal-point needs one character" << Qt::endl;
-                return 2;
-            }
-            options.DecimalSeparator = char(v[0].unicode());
-        } else if (a.startsWith("-")) {
-            err << "zkcli analyse: unknown option " << a << "\n\n" << Help;
-            return 2;
-        } else if (samplePath.isEmpty()) {
-            samplePath = a;
-        } else {
-            err << "zkcli analyse: more than one sample given" << Qt::endl;
-            return 2;
+    if (parser.isSet(select)) {
+        bool ok = false;
+        selected = parser.value(select).toInt(&ok);
+        if (!ok) {
+            return UsageError(parser, command, QStringLiteral("--select needs a peak index"), err);
         }
     }
-    if (samplePath.isEmpty()) {
-        err << Help;
-        return 2;
-    }
+    options.DetailedResults = parser.isSet(detailed);
 
-    TConsoleHost host(err);
-    if (!backgroundPath.isEmpty()) {
-        if (!OpenSample(host, backgroundPath, err)) {
-            return 1;
+    TWorkstation session;
+    if (parser.isSet(background)) {
+        if (!OpenSampleFile(session, parser.value(background), err)) {
+            return ExitCode::InputFailed;
         }
-        host.Analysis.BackgroundSample = host.Analysis.MeasuredSample; // "Use as background"
-        host.Analysis.BackgroundOrigin = host.Analysis.SampleOrigin;
-        host.Analysis.MeasuredSample = TSampleFile{};
+        session.UseAsBackground();
+        session.State.MeasuredSample = TSampleFile{};
     }
-    if (!OpenSample(host, samplePath, err)) {
-        return 1;
+    if (!OpenSampleFile(session, files[0], err)) {
+        return ExitCode::InputFailed;
     }
+    TAnalysisState& state = session.State;
+    if (parser.isSet(background)) {
+        const QString message =
+            BackgroundCompatibilityMessage(state.MeasuredSample, state.BackgroundSample);
+        if (!message.isEmpty()) {
+            err << "warning: " << message << Qt::endl;
+        }
+    }
+    // The box's own message was given above for --background.
+    session.SetBackgroundSubtraction(parser.isSet(subtract));
 
-    TAnalysisState& state = host.Analysis;
-    if (!peakListPath.isEmpty()) {
+    if (parser.isSet(peakList)) {
+        const QString path = parser.value(peakList);
         TPeakList list = state.MeasuredSample.PeakList;
-        const QString error = ReadPeakListFile(peakListPath, list);
+        const QString error = ReadPeakListFile(path, list);
         if (!error.isEmpty()) {
             err << error << Qt::endl;
-            return 1;
+            return ExitCode::InputFailed;
         }
-        state.MeasuredSample.PeakList = list;
-        state.PeakListOrigin = FileNameOnly(peakListPath);
-        state.DoubletResults.Valid = false;
-        state.TrapezoidResults.Valid = false;
+        session.ReplacePeakList(list, FileNameOnly(path));
     }
-    TBoolArray selection{};
-    if (!trapezoidPeaks.isEmpty()) {
-        const int count = UsablePeaks(state.MeasuredSample.PeakList);
-        for (const QString& part : trapezoidPeaks.split(',')) {
+    const int peaks = UsablePeaks(state.MeasuredSample.PeakList);
+    if (parser.isSet(select) && (selected < 0 || selected >= peaks)) {
+        return UsageError(
+            parser, command,
+            peaks == 0 ? QStringLiteral("--select: the peak list is empty")
+                       : QStringLiteral("--select takes a peak index from 0 to %1").arg(peaks - 1),
+            err);
+    }
+    std::optional<TBoolArray> selection;
+    if (parser.isSet(trapezoid)) {
+        selection = TBoolArray{};
+        for (const QString& part : parser.value(trapezoid).split(',')) {
             bool ok = false;
             const int index = part.toInt(&ok);
             if (part == "all") {
-                for (int i = 0; i < count; ++i) {
-                    selection[i] = true;
+                for (int i = 0; i < peaks; ++i) {
+                    (*selection)[i] = true;
                 }
-            } else if (ok && index >= 0 && index < count) {
-                selection[index] = true;
+            } else if (ok && index >= 0 && index < peaks) {
+                (*selection)[index] = true;
             } else {
-                err << "zkcli analyse: --trapezoid takes all or peak indices 0 to " << count - 1
-                    << ", not " << part << Qt::endl;
-                return 2;
+                return UsageError(parser, command,
+                                  QStringLiteral("--trapezoid takes all or peak indices 0 to %1, "
+                                                 "not %2")
+                                      .arg(peaks - 1)
+                                      .arg(part),
+                                  err);
             }
         }
     }
-    if (doublets || !trapezoidPeaks.isEmpty()) {
-        bool subtracted = false;
-        const TSampleFile copy = PrepareWorkingCopy(state.MeasuredSample, state.BackgroundSample,
-                                                    options.BackgroundSubtraction, subtracted);
-        if (doublets) {
-            RunDoubletSolver(0, copy, state.DoubletResults, nullptr, host.Prompts);
-        }
-        if (!trapezoidPeaks.isEmpty()) {
-            RunTrapezoidSolver(0, copy, state.TrapezoidResults, selection, nullptr);
-        }
+    if (parser.isSet(doublets)) {
+        PrintMessages(session.SolveDoublets(nullptr), err, "note: ");
+    }
+    if (selection) {
+        session.SolveTrapezoid(selection);
     }
 
-    TUncertaintySettings uncertainties;
+    const QString uncertaintyPath = parser.value(uncertainties);
     QString loadError;
     const TUncertaintyLoadStatus loaded =
-        LoadUncertaintySettings(uncertainties, loadError, uncertaintyPath);
+        LoadUncertaintySettings(session.Uncertainties, loadError, uncertaintyPath);
     if (loaded == TUncertaintyLoadStatus::NotFound) {
         err << "note: no uncertainty settings in " << uncertaintyPath
             << "; total uncertainties are left out" << Qt::endl;
@@ -229,17 +220,16 @@ int RunAnalyseCommand(const QStringList& args, QTextStream& out, QTextStream& er
         err << "note: " << loadError << "; total uncertainties are left out" << Qt::endl;
     }
 
-    const int peaks = UsablePeaks(host.Analysis.MeasuredSample.PeakList);
     options.Selected = peaks > 0 ? selected : -1;
-    const TAnalysisRun run = AnalyseSample(host.Analysis, options, uncertainties);
+    const TAnalysisRun run = session.Analyse(options);
 
-    if (!json) {
+    if (!parser.isSet(json)) {
         out << run.Description << '\n';
         for (const TReportLine& line : run.Lines) {
             out << line.Text << '\n';
         }
         out.flush();
-        return 0;
+        return ExitCode::Ok;
     }
     QJsonArray peakArray;
     for (const TPeakReport& p : run.Peaks) {
@@ -265,5 +255,5 @@ int RunAnalyseCommand(const QStringList& args, QTextStream& out, QTextStream& er
     root["peaks"] = peakArray;
     out << QJsonDocument(root).toJson(QJsonDocument::Indented);
     out.flush();
-    return 0;
+    return ExitCode::Ok;
 }

@@ -1,20 +1,19 @@
 #include "cli/InstrumentCommand.h"
 
-#include "cli/ConsoleHost.h"
+#include "cli/CliSupport.h"
 #include "core/NumberFormat.h"
 #include "core/SampleFiles.h"
-#include "instrument/InstrumentOperations.h"
+#include "instrument/SpecConfig.h"
 #include "library/PeakListFile.h"
+#include "workstation/Workstation.h"
 
 #include <QFileInfo>
 
-#include <memory>
-
 namespace {
 
-const char* const Usage =
-    "Usage: instrument --port PORT SUBCOMMAND [options]\n"
-    "       instrument ports\n"
+const QString Command = QStringLiteral("instrument");
+
+const char* const Description =
     "Talks to the spectrometer on the serial port PORT (on Linux a device such as\n"
     "/dev/ttyUSB0, or the link of a running simulator, see `ports`).\n"
     "\n"
@@ -37,33 +36,20 @@ const char* const Usage =
     "                                 none) and write it back\n"
     "  send-peaklist FILE.gpl|SAMPLE.vtb      send a peak list\n"
     "  send-calibration FILE.ewcal|SAMPLE.vtb send the energy and peak-width calibration\n"
-    "  send-efficiency FILE.rcal|SAMPLE.vtb   send the efficiency calibration\n"
-    "\n"
-    "The exit code is the operation's status: 0 done, 1 port not available,\n"
-    "2 time-out, 3 memory access failed, 4 busy, 5 unexpected response,\n"
-    "6 a file could not be written, 255 not confirmed or invalid input; 2 also\n"
-    "for a usage error.\n";
+    "  send-efficiency FILE.rcal|SAMPLE.vtb   send the efficiency calibration";
 
-constexpr int UsageError = 2;
-
-int Fail(QTextStream& err, const QString& reason) {
-    err << "instrument: " << reason << "\n\n" << Usage;
-    err.flush();
-    return UsageError;
-}
-
-// Prints the progress of a download, one line per sample.
-class TConsoleProgress : public TDownloadProgress {
+// The dialogs' messages on standard error; no questions are asked.
+class TConsolePrompt : public TPrompt {
 public:
-    explicit TConsoleProgress(QTextStream& out) : Out(out) {}
-    void Show() override {}
-    void ShowProgress(int received, int total, const QString& fileName) override {
-        Out << received << "/" << total << " " << fileName << Qt::endl;
-    }
-    void Hide() override {}
+    explicit TConsolePrompt(QTextStream& err) : Err(err) {}
+    void ShowMessage(const QString& text) override { Err << text << Qt::endl; }
+    bool Confirm(const QString&, const QString&) override { return false; }
+    QString OpenFileName(const TFileDialogOptions&) override { return {}; }
+    QString SaveFileName(const TFileDialogOptions&) override { return {}; }
+    bool InputText(const QString&, const QString&, QString&) override { return false; }
 
 private:
-    QTextStream& Out;
+    QTextStream& Err;
 };
 
 // The configuration dialog without a window: the options replace the texts
@@ -76,10 +62,9 @@ struct TConfigOptions {
     }
 };
 
-class TConsoleConfigView : public TSpecConfigView, public TSpecConfigEditor {
+class TConsoleConfigView : public TSpecConfigView {
 public:
-    TConsoleConfigView(const TConfigOptions& options, TPrompt& prompt, QTextStream& out)
-        : Options(options), Prompt(prompt), Out(out) {}
+    explicit TConsoleConfigView(const TConfigOptions& options) : Options(options) {}
 
     bool Execute(TSpecConfigFields& fields) override {
         if (!Options.Threshold.isNull()) {
@@ -97,50 +82,40 @@ public:
         return Options.Any();
     }
 
-    bool SpectrometerConfig(const TPeakList& peakList, TSpecConfig& config) override {
-        Print(peakList, config);
-        return RunSpecConfigDialog(*this, Prompt, peakList, config, Fields,
-                                   LocaleDecimalSeparator());
-    }
-
 private:
-    void Print(const TPeakList& peakList, const TSpecConfig& config) {
-        const char sep = LocaleDecimalSeparator();
-        const float threshold = config.PeakThreshold;
-        const float limit = config.RequestedDL;
-        const std::uint16_t timeToPeak = config.TimeToPeak;
-        const int mode = config.Mode;
-        const int index = config.PeakIndexDL;
-        Out << "Peak threshold [mV]: " << QString::fromStdString(FormatGeneral(threshold, sep))
-            << "\n";
-        Out << "Time to peak [us]: " << timeToPeak << "\n";
-        Out << "Subtract background: " << ((mode & 1) != 0 ? "on" : "off") << "\n";
-        Out << "Mode: " << mode << "\n";
-        Out << "Requested detection limit: " << QString::fromStdString(FormatGeneral(limit, sep))
-            << "\n";
-        Out << "Detection limit peak: " << index << "\n";
-        const int peaks = UsablePeaks(peakList);
-        for (int i = 0; i < peaks; ++i) {
-            const TPeakEntry peak = peakList.Peak[i];
-            Out << "  " << i << ": " << SpecConfigPeakItem(peak) << "\n";
-        }
-        Out.flush();
-    }
-
     TConfigOptions Options;
-    TPrompt& Prompt;
-    QTextStream& Out;
-    TSpecConfigFields Fields;
 };
+
+void PrintConfig(const TPeakList& peakList, const TSpecConfig& config, QTextStream& out) {
+    const char sep = LocaleDecimalSeparator();
+    const float threshold = config.PeakThreshold;
+    const float limit = config.RequestedDL;
+    const std::uint16_t timeToPeak = config.TimeToPeak;
+    const int mode = config.Mode;
+    const int index = config.PeakIndexDL;
+    out << "Peak threshold [mV]: " << QString::fromStdString(FormatGeneral(threshold, sep)) << "\n";
+    out << "Time to peak [us]: " << timeToPeak << "\n";
+    out << "Subtract background: " << ((mode & 1) != 0 ? "on" : "off") << "\n";
+    out << "Mode: " << mode << "\n";
+    out << "Requested detection limit: " << QString::fromStdString(FormatGeneral(limit, sep))
+        << "\n";
+    out << "Detection limit peak: " << index << "\n";
+    const int peaks = UsablePeaks(peakList);
+    for (int i = 0; i < peaks; ++i) {
+        const TPeakEntry peak = peakList.Peak[i];
+        out << "  " << i << ": " << SpecConfigPeakItem(peak) << "\n";
+    }
+    out.flush();
+}
 
 bool IsSampleFile(const QString& path) {
     return QFileInfo(path).suffix().compare(QLatin1String("vtb"), Qt::CaseInsensitive) == 0;
 }
 
-// Loads the record a send command transfers into the host's measured sample.
-bool LoadForSending(const QString& what, const QString& path, TConsoleHost& host,
+// Loads what a send subcommand transfers into the session's measured sample.
+bool LoadForSending(const QString& what, const QString& path, TWorkstation& session,
                     QTextStream& err) {
-    TSampleFile& sample = host.Analysis.MeasuredSample;
+    TSampleFile& sample = session.State.MeasuredSample;
     QString error;
     if (IsSampleFile(path)) {
         if (!ReadSampleFile(path, sample, error)) {
@@ -180,196 +155,241 @@ bool LoadForSending(const QString& what, const QString& path, TConsoleHost& host
 bool SaveSample(const QString& path, const TSampleFile& sample, QTextStream& err) {
     QString error;
     if (!WriteSampleFile(path, sample, error)) {
-        err << "Could not write " << path << ": " << error << "\n";
+        err << error << "\n";
         return false;
     }
     return true;
 }
 
+// Success messages are results; failure messages go to standard error.
+int Report(const TCommandResult& result, QTextStream& out, QTextStream& err) {
+    QTextStream& stream = result.Ok() ? out : err;
+    for (const QString& message : result.Messages) {
+        stream << message << "\n";
+    }
+    out.flush();
+    err.flush();
+    return result.Status;
+}
+
 } // namespace
 
-int RunInstrumentCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
-    QString port;
-    QString subcommand;
-    QStringList rest;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString& arg = args[i];
-        if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
-            out << Usage;
-            out.flush();
-            return 0;
-        }
-        if (arg == QLatin1String("--port") && subcommand.isEmpty()) {
-            if (i + 1 >= args.size()) {
-                return Fail(err, QStringLiteral("--port needs a port name"));
+int RunInstrumentCommand(const QStringList& args, QTextStream& out, QTextStream& err,
+                         const TInstrumentLink& link) {
+    QCommandLineParser parser;
+    SetUpParser(parser, QString::fromLatin1(Description));
+    const QCommandLineOption port(QStringLiteral("port"),
+                                  QStringLiteral("The serial port of the instrument."),
+                                  QStringLiteral("PORT"));
+    const QCommandLineOption output(QStringList{QStringLiteral("o"), QStringLiteral("output")},
+                                    QStringLiteral("read-sample, read-background: the file to "
+                                                   "write."),
+                                    QStringLiteral("FILE.vtb"));
+    const QCommandLineOption backgroundOut(
+        QStringLiteral("background-out"),
+        QStringLiteral("read-sample: also write the background sample here."),
+        QStringLiteral("BG.vtb"));
+    const QCommandLineOption yes(QStringLiteral("yes"),
+                                 QStringLiteral("clear-memory, reset-id: confirm."));
+    const QCommandLineOption threshold(QStringLiteral("threshold"),
+                                       QStringLiteral("config: peak threshold in mV."),
+                                       QStringLiteral("N"));
+    const QCommandLineOption timeToPeak(QStringLiteral("time-to-peak"),
+                                        QStringLiteral("config: time to peak in us."),
+                                        QStringLiteral("N"));
+    const QCommandLineOption subtractBackground(
+        QStringLiteral("subtract-background"),
+        QStringLiteral("config: the instrument subtracts its background."),
+        QStringLiteral("on|off"));
+    const QCommandLineOption dlPeak(QStringLiteral("dl-peak"),
+                                    QStringLiteral("config: detection limit peak index, -1 for "
+                                                   "none."),
+                                    QStringLiteral("N"));
+    parser.addOptions(
+        {port, output, backgroundOut, yes, threshold, timeToPeak, subtractBackground, dlPeak});
+    parser.addPositionalArgument(QStringLiteral("SUBCOMMAND"),
+                                 QStringLiteral("What to do (see above)."));
+    parser.addPositionalArgument(QStringLiteral("FILE"),
+                                 QStringLiteral("download, send-*: the file."),
+                                 QStringLiteral("[FILE]"));
+    const int parsed = ParseArguments(parser, Command, args, out, err);
+    if (parsed >= 0) {
+        return parsed;
+    }
+    QStringList words = parser.positionalArguments();
+    if (words.isEmpty()) {
+        return UsageError(parser, Command, QStringLiteral("no subcommand"), err);
+    }
+    const QString subcommand = words.takeFirst();
+    const auto usage = [&](const QString& reason) {
+        return UsageError(parser, Command, reason, err);
+    };
+    // Options and file count that a subcommand accepts.
+    const auto allowOnly = [&](const QList<QCommandLineOption>& allowed, int fileCount) -> QString {
+        for (const QString& name : parser.optionNames()) {
+            bool ok = name == QLatin1String("port");
+            for (const QCommandLineOption& option : allowed) {
+                ok = ok || option.names().contains(name);
             }
-            port = args[++i];
-        } else if (subcommand.isEmpty()) {
-            subcommand = arg;
-        } else {
-            rest << arg;
-        }
-    }
-    if (subcommand.isEmpty()) {
-        return Fail(err, QStringLiteral("no subcommand"));
-    }
-    const TInstrumentLink link;
-    if (subcommand == QLatin1String("ports")) {
-        for (const QString& name : ComPortComboBoxDropDown(link)) {
-            out << name << "\n";
-        }
-        out.flush();
-        return 0;
-    }
-    if (port.isEmpty()) {
-        return Fail(err, QStringLiteral("--port PORT is required"));
-    }
-
-    // Options of the subcommands: "--name value" pairs, flags and one file.
-    QMap<QString, QString> options;
-    QStringList files;
-    const QStringList valued = {
-        "-o",       "--background-out", "--threshold", "--time-to-peak", "--subtract-background",
-        "--dl-peak"};
-    for (int i = 0; i < rest.size(); ++i) {
-        const QString& arg = rest[i];
-        if (valued.contains(arg)) {
-            if (i + 1 >= rest.size()) {
-                return Fail(err, arg + QStringLiteral(" needs a value"));
-            }
-            options.insert(arg, rest[++i]);
-        } else if (arg == QLatin1String("--yes")) {
-            options.insert(arg, QStringLiteral("1"));
-        } else if (arg.startsWith(QLatin1Char('-')) && arg.size() > 1) {
-            return Fail(err, QStringLiteral("unknown option ") + arg);
-        } else {
-            files << arg;
-        }
-    }
-    const auto allowOnly = [&](const QStringList& allowed, int fileCount) -> QString {
-        for (auto it = options.cbegin(); it != options.cend(); ++it) {
-            if (!allowed.contains(it.key())) {
-                return it.key() + QStringLiteral(" does not belong to ") + subcommand;
+            if (!ok) {
+                return QStringLiteral("--") + name + QStringLiteral(" does not belong to ") +
+                       subcommand;
             }
         }
-        if (files.size() != fileCount) {
+        if (words.size() != fileCount) {
             return fileCount == 0 ? subcommand + QStringLiteral(" takes no file")
                                   : subcommand + QStringLiteral(" needs one file");
         }
         return {};
     };
 
-    TConsoleHost host(out);
-    host.Port = port;
-    QString problem;
-    int status = 0;
+    if (subcommand == QLatin1String("ports")) {
+        if (const QString problem = allowOnly({}, 0); !problem.isEmpty()) {
+            return usage(problem);
+        }
+        for (const QString& name : ComPortComboBoxDropDown(link)) {
+            out << name << "\n";
+        }
+        out.flush();
+        return ExitCode::Ok;
+    }
+    const QString portName = parser.value(port);
+    if (portName.isEmpty()) {
+        return usage(QStringLiteral("--port PORT is required"));
+    }
+
+    TWorkstation session(link);
     if (subcommand == QLatin1String("info")) {
-        if (!(problem = allowOnly({}, 0)).isEmpty()) {
-            return Fail(err, problem);
+        if (const QString problem = allowOnly({}, 0); !problem.isEmpty()) {
+            return usage(problem);
         }
-        status = About1Click(host, link);
-    } else if (subcommand == QLatin1String("read-sample")) {
-        if (!(problem = allowOnly({"-o", "--background-out"}, 0)).isEmpty() ||
-            !options.contains("-o")) {
-            return Fail(err, problem.isEmpty() ? QStringLiteral("read-sample needs -o FILE.vtb")
-                                               : problem);
+        return Report(session.ReadInstrumentInfo(portName), out, err);
+    }
+    if (subcommand == QLatin1String("read-sample")) {
+        if (const QString problem = allowOnly({output, backgroundOut}, 0); !problem.isEmpty()) {
+            return usage(problem);
         }
-        status = ReadSampleClick(host, link);
-        if (status == 0) {
-            if (!SaveSample(options.value("-o"), host.Analysis.MeasuredSample, err)) {
-                return 6;
-            }
-            if (options.contains("--background-out")) {
-                if (IsTrue(host.Analysis.BackgroundSample.Valid)) {
-                    if (!SaveSample(options.value("--background-out"),
-                                    host.Analysis.BackgroundSample, err)) {
-                        return 6;
-                    }
-                } else {
-                    err << "The instrument does not subtract a background; no background sample "
-                           "was read.\n";
+        if (!parser.isSet(output)) {
+            return usage(QStringLiteral("read-sample needs -o FILE.vtb"));
+        }
+        const TCommandResult result = session.ReadCurrentSample(portName);
+        if (!result.Ok()) {
+            return Report(result, out, err);
+        }
+        const TAnalysisState& state = session.State;
+        if (!SaveSample(parser.value(output), state.MeasuredSample, err)) {
+            return ExitCode::WriteFailed;
+        }
+        if (parser.isSet(backgroundOut)) {
+            if (IsTrue(state.BackgroundSample.Valid)) {
+                if (!SaveSample(parser.value(backgroundOut), state.BackgroundSample, err)) {
+                    return ExitCode::WriteFailed;
                 }
+            } else {
+                err << "The instrument does not subtract a background; no background sample "
+                       "was read.\n";
             }
-            out << "Sample read from instrument SN:"
-                << host.Analysis.MeasuredSample.Sample.Parameter.SerialNumber << "\n";
         }
-    } else if (subcommand == QLatin1String("read-background")) {
-        if (!(problem = allowOnly({"-o"}, 0)).isEmpty() || !options.contains("-o")) {
-            return Fail(err, problem.isEmpty() ? QStringLiteral("read-background needs -o FILE.vtb")
-                                               : problem);
+        out << "Sample read from instrument SN:"
+            << state.MeasuredSample.Sample.Parameter.SerialNumber << "\n";
+        out.flush();
+        err.flush();
+        return ExitCode::Ok;
+    }
+    if (subcommand == QLatin1String("read-background")) {
+        if (const QString problem = allowOnly({output}, 0); !problem.isEmpty()) {
+            return usage(problem);
         }
-        status = ReadbackgroundsampleClick(host, link);
-        if (status == 0 && !SaveSample(options.value("-o"), host.Analysis.BackgroundSample, err)) {
-            return 6;
+        if (!parser.isSet(output)) {
+            return usage(QStringLiteral("read-background needs -o FILE.vtb"));
         }
-    } else if (subcommand == QLatin1String("download")) {
-        if (!(problem = allowOnly({}, 1)).isEmpty()) {
-            return Fail(err, problem);
+        const TCommandResult result = session.ReadBackgroundSample(portName);
+        if (result.Ok() && !SaveSample(parser.value(output), session.State.BackgroundSample, err)) {
+            return ExitCode::WriteFailed;
         }
-        QString base = files[0];
+        return Report(result, out, err);
+    }
+    if (subcommand == QLatin1String("download")) {
+        if (const QString problem = allowOnly({}, 1); !problem.isEmpty()) {
+            return usage(problem);
+        }
+        QString base = words[0];
         if (QFileInfo(base).suffix().isEmpty()) {
             base += QStringLiteral(".vtb");
         }
-        host.Prompts.FileNames = {base};
-        TConsoleProgress progress(out);
-        status = ReadMemoryClick(host, link, progress);
-    } else if (subcommand == QLatin1String("clear-memory") ||
-               subcommand == QLatin1String("reset-id")) {
-        if (!(problem = allowOnly({"--yes"}, 0)).isEmpty() || !options.contains("--yes")) {
-            return Fail(err,
-                        problem.isEmpty() ? subcommand + QStringLiteral(" needs --yes") : problem);
+        TConsoleProgress progress(err);
+        return Report(session.DownloadMemory(portName, base, progress), out, err);
+    }
+    if (subcommand == QLatin1String("clear-memory") || subcommand == QLatin1String("reset-id")) {
+        if (const QString problem = allowOnly({yes}, 0); !problem.isEmpty()) {
+            return usage(problem);
         }
-        host.Prompts.AnswerYes = true;
-        status = subcommand == QLatin1String("clear-memory") ? ClearMemoryClick(host, link)
-                                                             : ResetSampleIDClick(host, link);
-    } else if (subcommand == QLatin1String("config")) {
-        if (!(problem = allowOnly(
-                  {"--threshold", "--time-to-peak", "--subtract-background", "--dl-peak"}, 0))
-                 .isEmpty()) {
-            return Fail(err, problem);
+        if (!parser.isSet(yes)) {
+            return usage(subcommand + QStringLiteral(" needs --yes"));
         }
-        TConfigOptions config;
-        config.Threshold = options.value("--threshold", QString());
-        config.TimeToPeak = options.value("--time-to-peak", QString());
-        if (options.contains("--subtract-background")) {
-            config.Subtract = options.value("--subtract-background");
-            if (config.Subtract != QLatin1String("on") && config.Subtract != QLatin1String("off")) {
-                return Fail(err, QStringLiteral("--subtract-background takes on or off"));
+        return Report(subcommand == QLatin1String("clear-memory") ? session.ClearMemory(portName)
+                                                                  : session.ResetSampleID(portName),
+                      out, err);
+    }
+    if (subcommand == QLatin1String("config")) {
+        if (const QString problem =
+                allowOnly({threshold, timeToPeak, subtractBackground, dlPeak}, 0);
+            !problem.isEmpty()) {
+            return usage(problem);
+        }
+        TConfigOptions options;
+        options.Threshold = parser.isSet(threshold) ? parser.value(threshold) : QString();
+        options.TimeToPeak = parser.isSet(timeToPeak) ? parser.value(timeToPeak) : QString();
+        if (parser.isSet(subtractBackground)) {
+            options.Subtract = parser.value(subtractBackground);
+            if (options.Subtract != QLatin1String("on") &&
+                options.Subtract != QLatin1String("off")) {
+                return usage(QStringLiteral("--subtract-background takes on or off"));
             }
         }
-        if (options.contains("--dl-peak")) {
+        if (parser.isSet(dlPeak)) {
             bool ok = false;
-            options.value("--dl-peak").toInt(&ok);
+            parser.value(dlPeak).toInt(&ok);
             if (!ok) {
-                return Fail(err, QStringLiteral("--dl-peak takes a whole number"));
+                return usage(QStringLiteral("--dl-peak takes a whole number"));
             }
-            config.DlPeak = options.value("--dl-peak");
+            options.DlPeak = parser.value(dlPeak);
         }
-        TConsoleConfigView view(config, host.Prompts, out);
-        status = SpectrometerConfigurationClick(host, link, view);
-        if (status == 255 && !config.Any()) {
-            status = 0; // only printed
+        TSpecConfig config{};
+        TPeakList peakList{};
+        const TCommandResult read = session.ReadSpecConfiguration(portName, config, peakList);
+        if (!read.Ok()) {
+            return Report(read, out, err);
         }
-    } else if (subcommand == QLatin1String("send-peaklist") ||
-               subcommand == QLatin1String("send-calibration") ||
-               subcommand == QLatin1String("send-efficiency")) {
-        if (!(problem = allowOnly({}, 1)).isEmpty()) {
-            return Fail(err, problem);
+        PrintConfig(peakList, config, out);
+        if (!options.Any()) {
+            return ExitCode::Ok; // only printed
         }
-        if (!LoadForSending(subcommand, files[0], host, err)) {
-            return UsageError;
+        TConsoleConfigView view(options);
+        TConsolePrompt prompt(err);
+        TSpecConfigFields fields;
+        if (!RunSpecConfigDialog(view, prompt, peakList, config, fields,
+                                 LocaleDecimalSeparator())) {
+            return ExitCode::NotConfirmed;
+        }
+        return Report(session.WriteSpecConfiguration(portName, config), out, err);
+    }
+    if (subcommand == QLatin1String("send-peaklist") ||
+        subcommand == QLatin1String("send-calibration") ||
+        subcommand == QLatin1String("send-efficiency")) {
+        if (const QString problem = allowOnly({}, 1); !problem.isEmpty()) {
+            return usage(problem);
+        }
+        if (!LoadForSending(subcommand, words[0], session, err)) {
+            return ExitCode::InputFailed;
         }
         if (subcommand == QLatin1String("send-peaklist")) {
-            status = TransmitPeakListClick(host, link);
-        } else if (subcommand == QLatin1String("send-calibration")) {
-            status = TransmitCalibrationClick(host, link);
-        } else {
-            status = TransmitEfficiencyClick(host, link);
+            return Report(session.TransmitPeakList(portName), out, err);
         }
-    } else {
-        return Fail(err, QStringLiteral("unknown subcommand ") + subcommand);
+        if (subcommand == QLatin1String("send-calibration")) {
+            return Report(session.TransmitCalibration(portName), out, err);
+        }
+        return Report(session.TransmitEfficiency(portName), out, err);
     }
-    out.flush();
-    err.flush();
-    return status;
+    return usage(QStringLiteral("unknown subcommand ") + subcommand);
 }

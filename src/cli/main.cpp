@@ -1,5 +1,6 @@
 // zkcli: the program's analysis, files and instrument link from the command line.
 #include "cli/AnalyseCommand.h"
+#include "cli/CliSupport.h"
 #include "cli/InstrumentCommand.h"
 #include "cli/LibraryCommand.h"
 
@@ -7,20 +8,23 @@
 #include <QStringList>
 #include <QTextStream>
 
-#include <cstdio>
 #include <functional>
 #include <map>
 
 namespace {
 
-const char* Help = "Usage: zkcli <command> [options]\n"
-                   "\n"
-                   "Commands:\n"
-                   "  analyse SAMPLE.vtb          analyse a sample file and print the report\n"
-                   "  library FILE.txt            list the entries of a nuclide library file\n"
-                   "  instrument --port PORT ...  work with the instrument on a serial port\n"
-                   "\n"
-                   "Run `zkcli <command> --help` for the options of a command.\n";
+const char* const Help =
+    "Usage: zkcli <command> [options]\n"
+    "\n"
+    "Commands:\n"
+    "  analyse SAMPLE.vtb          analyse a sample file and print the report\n"
+    "  library FILE.txt            list the entries of a nuclide library file\n"
+    "  instrument --port PORT ...  work with the instrument on a serial port\n"
+    "\n"
+    "Run `zkcli <command> --help` for the options of a command.\n"
+    "Results go to standard output; errors, warnings and the instrument's\n"
+    "messages go to standard error.\n"
+    "\n";
 
 } // namespace
 
@@ -31,20 +35,21 @@ int main(int argc, char* argv[]) {
     QTextStream err(stderr);
     QStringList args = QCoreApplication::arguments().mid(1);
     if (args.isEmpty() || args[0] == "--help" || args[0] == "-h") {
-        out << Help;
-        return args.isEmpty() ? 2 : 0;
+        (args.isEmpty() ? err : out) << Help << ExitCodeHelp;
+        return args.isEmpty() ? ExitCode::Usage : ExitCode::Ok;
     }
     const QString command = args.takeFirst();
     const std::map<QString, std::function<int(const QStringList&, QTextStream&, QTextStream&)>>
         commands = {
             {"analyse", RunAnalyseCommand},
-            {"instrument", RunInstrumentCommand},
+            {"instrument", [](const QStringList& a, QTextStream& o,
+                              QTextStream& e) { return RunInstrumentCommand(a, o, e); }},
             {"library", RunLibraryCommand},
         };
     const auto it = commands.find(command);
     if (it == commands.end()) {
-        err << "zkcli: unknown command " << command << "\n\n" << Help;
-        return 2;
+        err << "zkcli: unknown command " << command << "\n\n" << Help << ExitCodeHelp;
+        return ExitCode::Usage;
     }
     const int status = it->second(args, out, err);
     out.flush();

@@ -1,8 +1,10 @@
 #include "instrument/SerialPort.h"
 
 #include <QElapsedTimer>
+
 #include <QFileInfo>
 #include <QSerialPort>
+#include <algorithm>
 
 #ifndef Q_OS_WIN
 #include <sys/file.h>
@@ -95,6 +97,17 @@ int TQtSerialPort::Read(std::uint8_t* dst, int n, int totalTimeoutMs) {
         const qint64 left = totalTimeoutMs - clock.elapsed();
         if (left <= 0) {
             break;
+        }
+        if (Settings.WhileWaiting) {
+            // Wait in slices and let the caller do its work in between.
+            const int slice = static_cast<int>(std::min<qint64>(left, Settings.WaitSliceMs));
+            if (!Port->waitForReadyRead(slice) && Port->bytesAvailable() == 0 &&
+                Port->error() != QSerialPort::TimeoutError &&
+                Port->error() != QSerialPort::NoError) {
+                break; // the device failed
+            }
+            Settings.WhileWaiting();
+            continue;
         }
         if (!Port->waitForReadyRead(static_cast<int>(left)) && Port->bytesAvailable() == 0) {
             // Time is up, or the device failed: the answer stays short.

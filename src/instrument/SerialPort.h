@@ -19,6 +19,10 @@ class QSerialPort;
 struct TLinkSettings {
     int ReadTimeoutMs = 3000;  // total time one answer may take, from the read request
     int WriteTimeoutMs = 3000; // bound for one byte to leave the port (never reached in practice)
+    // Called about every WaitSliceMs while a read waits for its answer, so a
+    // window program can repaint during the blocking exchange; empty for none.
+    std::function<void()> WhileWaiting;
+    int WaitSliceMs = 50;
 };
 
 class TSerialPort {
@@ -80,6 +84,7 @@ public:
     explicit TInstrumentLink(TLinkSettings settings = {}, TPortFactory factory = {});
 
     const TLinkSettings& Settings() const { return LinkSettings; }
+    TLinkSettings& Settings() { return LinkSettings; }
     std::unique_ptr<TSerialPort> NewPort() const;
 
 private:

@@ -1,19 +1,5 @@
 #include "library/PeakListEditor.h"
 
-void PeakListClick(TCommandHost& host, TPeakListEditor& editor) {
-    TAnalysisState& state = host.State();
-    TPeakList list = state.MeasuredSample.PeakList;
-    QString origin = state.PeakListOrigin;
-    if (editor.GetPeakList(list, origin)) {
-        state.MeasuredSample.PeakList = list;
-        state.PeakListOrigin = origin;
-    }
-    state.DoubletResults.Valid = false;
-    state.TrapezoidResults.Valid = false;
-    const TPeakList current = state.MeasuredSample.PeakList;
-    host.RefreshPeakSelection(current);
-}
-
 bool AddLibraryEntry(TPeakList& list, const TNuclideList& library, int index) {
     if (index < 0 || index >= library.Size || index >= MaxLibraryEntries || list.Size >= MaxPeaks) {
         return false;

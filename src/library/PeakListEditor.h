@@ -2,7 +2,6 @@
 // buttons make.
 #pragma once
 
-#include "core/CommandHost.h"
 #include "core/sample_types.h"
 #include "library/NuclideLibrary.h"
 
@@ -18,11 +17,6 @@ public:
     virtual ~TPeakListEditor() = default;
     virtual bool GetPeakList(TPeakList& list, QString& origin) = 0;
 };
-
-// "Library" -> "Edit": edits the measured sample's peak list and its origin;
-// afterwards both solver results are no longer valid and the peak selection
-// is refreshed, whether or not the user confirmed.
-void PeakListClick(TCommandHost& host, TPeakListEditor& editor);
 
 // Appends library entry `index` (26 bytes as they stand) to `list`. Returns
 // false and changes nothing when `index` is not a loaded entry or the list

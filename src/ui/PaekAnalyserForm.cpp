@@ -1,8 +1,11 @@
 #include "ui/PaekAnalyserForm.h"
 #include "ui/WindowStyle.h"
 
+#include "core/FileDialogs.h"
 #include "core/NumberFormat.h"
-#include "core/SampleFileCommands.h"
+#include "instrument/SpecConfig.h"
+#include "library/PeakListEditor.h"
+#include "ui/ExchangeBlocker.h"
 #include "ui/PaintBox.h"
 #include "ui/plots/DrawRunPlot.h"
 #include "ui/plots/Plots.h"
@@ -20,6 +23,7 @@ namespace {
 
 const QColor LightGrey(211, 211, 211);
 const QString InitialCaption = QStringLiteral("Zel Korda Works 2.0.4");
+const QString InitialDescription = QStringLiteral("Sample description");
 
 QColor ReportColour(TReportColour c) {
     switch (c) {
@@ -48,8 +52,11 @@ void TPortComboBox::showPopup() {
     QComboBox::showPopup();
 }
 
-TPaekAnalyserForm::TPaekAnalyserForm(TPrompt& prompt, QWidget* parent)
-    : QMainWindow(parent), Prompts(prompt) {
+TPaekAnalyserForm::TPaekAnalyserForm(TPrompt& prompt, TInstrumentLink link, QWidget* parent)
+    : QMainWindow(parent), Prompts(prompt), Session(std::move(link)) {
+    Session.BusyChanged = [this](bool busy) { SetBusy(busy); };
+    // Windows repaint while an exchange waits for the instrument's answer.
+    Session.Link().Settings().WhileWaiting = [] { TExchangeBlocker::LetWindowsPaint(); };
     setObjectName("PaekAnalyserForm");
     ApplyWindowStyle(this);
     CreateControls();
@@ -74,7 +81,7 @@ void TPaekAnalyserForm::CreateControls() {
     connect(ComPortComboBox, &TPortComboBox::DropDown, this,
             &TPaekAnalyserForm::ComPortComboBoxDropDown);
 
-    SampleInfoEdit = ReadOnlyEdit(client, "Sample description");
+    SampleInfoEdit = ReadOnlyEdit(client, InitialDescription);
     SampleInfoEdit->setGeometry(79, 5, 466, 21);
     CursorInfoEdit = ReadOnlyEdit(client, "keV");
     CursorInfoEdit->setGeometry(551, 5, 153, 21);
@@ -164,13 +171,23 @@ void TPaekAnalyserForm::CreateMenus() {
             }
         }
     }
-    BindCommand({"Sample", "Open"}, [this] { OpenClick(*this); });
-    BindCommand({"Sample", "Save"}, [this] { SaveClick(*this); });
+    BindCommand({"Sample", "Read"}, [this] { ReadSampleClick(); });
+    BindCommand({"Sample", "Open"}, [this] { OpenClick(); });
+    BindCommand({"Sample", "Save"}, [this] { SaveClick(); });
     BindCommand({"Sample", "Use as background"}, [this] { UseAsBackgroundClick(); });
-    BindCommand({"Calibration", "Energy / Peak Width", "Open"}, [this] { OpenEWCalClick(*this); });
-    BindCommand({"Calibration", "Energy / Peak Width", "Save"}, [this] { SaveEWcalClick(*this); });
-    BindCommand({"Calibration", "Efficiency", "Open"}, [this] { OpenRCalClick(*this); });
-    BindCommand({"Calibration", "Efficiency", "Save"}, [this] { SaveRCalClick(*this); });
+    BindCommand({"Library", "Transfer"}, [this] { TransmitPeakListClick(); });
+    BindCommand({"Calibration", "Energy / Peak Width", "Open"}, [this] { OpenEWCalClick(); });
+    BindCommand({"Calibration", "Energy / Peak Width", "Save"}, [this] { SaveEWcalClick(); });
+    BindCommand({"Calibration", "Energy / Peak Width", "Transfer"},
+                [this] { TransmitCalibrationClick(); });
+    BindCommand({"Calibration", "Efficiency", "Open"}, [this] { OpenRCalClick(); });
+    BindCommand({"Calibration", "Efficiency", "Save"}, [this] { SaveRCalClick(); });
+    BindCommand({"Calibration", "Efficiency", "Transfer"}, [this] { TransmitEfficiencyClick(); });
+    BindCommand({"Zel-Korda", "Read background sample"}, [this] { ReadbackgroundsampleClick(); });
+    BindCommand({"Zel-Korda", "Clear Memory"}, [this] { ClearMemoryClick(); });
+    BindCommand({"Zel-Korda", "Set unique sample ID to zero"}, [this] { ResetSampleIDClick(); });
+    BindCommand({"Zel-Korda", "About"}, [this] { About1Click(); });
+    BindCommand({"Tools", "Clip analysis setup"}, [this] { DefineAnalysisClick(); });
     MenuAction({"Sample", "Open"})->setShortcut(QKeySequence::Open);
     MenuAction({"Sample", "Save"})->setShortcut(QKeySequence::Save);
     MenuAction({"Sample", "Print protocol"})->setShortcut(QKeySequence::Print);
@@ -205,12 +222,18 @@ void TPaekAnalyserForm::BindCommand(const QStringList& path, std::function<void(
         return;
     }
     action->setEnabled(true);
-    connect(action, &QAction::triggered, this, [handler] { handler(); });
+    connect(action, &QAction::triggered, this, [this, handler] {
+        try {
+            handler();
+        } catch (const std::exception& e) {
+            // Numerical and conversion errors end the command; the program
+            // carries on.
+            Prompts.ShowMessage(QString::fromUtf8(e.what()));
+        }
+    });
 }
 
-void TPaekAnalyserForm::SetUncertaintySource(std::function<const TUncertaintySettings&()> settings,
-                                             std::function<void()> edit) {
-    Uncertainties = std::move(settings);
+void TPaekAnalyserForm::SetUncertaintyEditor(std::function<void()> edit) {
     EditUncertainties = std::move(edit);
     BindCommand({"Calibration", "Define uncertainties"}, [this] {
         if (EditUncertainties) {
@@ -219,40 +242,48 @@ void TPaekAnalyserForm::SetUncertaintySource(std::function<const TUncertaintySet
     });
 }
 
-void TPaekAnalyserForm::SetCaption(const QString& caption) {
-    setWindowTitle(caption);
-}
-
-void TPaekAnalyserForm::ShowComment(const QString& comment) {
-    CommentEdit->setText(comment);
-}
-
-bool TPaekAnalyserForm::BackgroundSubtractionChecked() const {
-    return BackgroundSubtractionCheckBox->isChecked();
-}
-
-void TPaekAnalyserForm::SetBackgroundSubtractionChecked(bool checked) {
-    if (BackgroundSubtractionCheckBox->isChecked() != checked) {
-        BackgroundSubtractionCheckBox->setChecked(checked);
-        BackgroundSubtractionCheckBoxClick();
-    }
-}
-
 QString TPaekAnalyserForm::SelectedPort() const {
     return ComPortComboBox->currentIndex() >= 0 ? ComPortComboBox->currentText() : QString();
 }
 
 void TPaekAnalyserForm::SetBusy(bool busy) {
     if (busy) {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
+        TExchangeBlocker::Begin();
     } else {
-        QApplication::restoreOverrideCursor();
+        TExchangeBlocker::End();
+    }
+}
+
+void TPaekAnalyserForm::ShowResult(const TCommandResult& result) {
+    if (result.SubtractionChecked && !BackgroundSubtractionCheckBox->isChecked()) {
+        BackgroundSubtractionCheckBox->setChecked(true);
+    }
+    for (const QString& message : result.Messages) {
+        Prompts.ShowMessage(message);
+    }
+    if (result.Caption) {
+        setWindowTitle(*result.Caption);
+    }
+    if (result.Comment) {
+        CommentEdit->setText(*result.Comment);
+    }
+    switch (result.Refresh) {
+    case TRefresh::PeakSelection: {
+        const TPeakList peakList = Session.State.MeasuredSample.PeakList;
+        RefreshPeakSelection(peakList);
+        break;
+    }
+    case TRefresh::Analysis:
+        AnalyseSample();
+        break;
+    case TRefresh::None:
+        break;
     }
 }
 
 TAnalysisOptions TPaekAnalyserForm::CurrentOptions() const {
     TAnalysisOptions o;
-    o.BackgroundSubtraction = BackgroundSubtractionCheckBox->isChecked();
+    o.BackgroundSubtraction = Session.BackgroundSubtraction;
     o.DetailedResults = DetailedResultsCheckBox->isChecked();
     o.LogView = LogViewCheckBox->isChecked();
     o.Selected = PeakSelectionListBox->currentRow();
@@ -288,14 +319,16 @@ void TPaekAnalyserForm::AddReportLine(const QString& text, TReportColour colour)
 }
 
 void TPaekAnalyserForm::AnalyseSample() {
-    const TUncertaintySettings& settings = Uncertainties ? Uncertainties() : NoSettings;
-    Run = ::AnalyseSample(Analysis, CurrentOptions(), settings);
+    Run = Session.Analyse(CurrentOptions());
+    ResultRichEdit->clear();
     if (Run.SampleValid) {
         SampleInfoEdit->setText(Run.Description);
-        ResultRichEdit->clear();
         for (const TReportLine& line : Run.Lines) {
             AddReportLine(line.Text, line.Colour);
         }
+    } else {
+        // Without a valid sample nothing of an earlier sample stays on show.
+        SampleInfoEdit->setText(InitialDescription);
     }
     OriginsListBox->clear();
     OriginsListBox->addItems(Run.Origins);
@@ -308,44 +341,177 @@ void TPaekAnalyserForm::AnalyseSample() {
 }
 
 void TPaekAnalyserForm::BackgroundSubtractionCheckBoxClick() {
-    if (BackgroundSubtractionCheckBox->isChecked()) {
-        const QString message =
-            BackgroundCompatibilityMessage(Analysis.MeasuredSample, Analysis.BackgroundSample);
-        if (!message.isEmpty()) {
-            Prompts.ShowMessage(message);
-        }
+    ShowResult(Session.SetBackgroundSubtraction(BackgroundSubtractionCheckBox->isChecked()));
+}
+
+// --- Command handlers: ask, call the operation, show its result ---------------
+
+void TPaekAnalyserForm::OpenClick() {
+    const QString path = AskOpenName(Prompts, SampleFileFilter, QStringLiteral(".vtb"));
+    if (!path.isEmpty()) {
+        ShowResult(Session.OpenSample(path));
     }
-    AnalyseSample();
+}
+
+void TPaekAnalyserForm::SaveClick() {
+    const QString path = AskSaveName(Prompts, SampleSaveDialog());
+    if (!path.isEmpty()) {
+        ShowResult(Session.SaveSample(path));
+    }
+}
+
+void TPaekAnalyserForm::OpenEWCalClick() {
+    const QString path = AskOpenName(Prompts, EWCalFileFilter, QStringLiteral(".ewcal"));
+    if (!path.isEmpty()) {
+        ShowResult(Session.OpenEWCal(path));
+    }
+}
+
+void TPaekAnalyserForm::SaveEWcalClick() {
+    const QString path = AskSaveName(Prompts, EWCalSaveDialog());
+    if (!path.isEmpty()) {
+        ShowResult(Session.SaveEWCal(path));
+    }
+}
+
+void TPaekAnalyserForm::OpenRCalClick() {
+    const QString path = AskOpenName(Prompts, RCalFileFilter, QStringLiteral(".rcal"));
+    if (!path.isEmpty()) {
+        ShowResult(Session.OpenRCal(path));
+    }
+}
+
+void TPaekAnalyserForm::SaveRCalClick() {
+    const QString path = AskSaveName(Prompts, RCalSaveDialog());
+    if (!path.isEmpty()) {
+        ShowResult(Session.SaveRCal(path));
+    }
 }
 
 void TPaekAnalyserForm::UseAsBackgroundClick() {
-    Analysis.BackgroundSample = Analysis.MeasuredSample;
-    Analysis.BackgroundOrigin = Analysis.SampleOrigin;
-    AnalyseSample();
+    ShowResult(Session.UseAsBackground());
+}
+
+void TPaekAnalyserForm::PeakListClick(TPeakListEditor& editor) {
+    TPeakList list = Session.State.MeasuredSample.PeakList;
+    QString origin = Session.State.PeakListOrigin;
+    // A dismissed editor keeps list and origin; the solver results end all the same.
+    editor.GetPeakList(list, origin);
+    ShowResult(Session.ReplacePeakList(list, origin));
+}
+
+void TPaekAnalyserForm::ReadSampleClick() {
+    ShowResult(Session.ReadCurrentSample(SelectedPort()));
+}
+
+void TPaekAnalyserForm::ReadbackgroundsampleClick() {
+    ShowResult(Session.ReadBackgroundSample(SelectedPort()));
+}
+
+void TPaekAnalyserForm::ReadMemoryClick(TDownloadProgress& progress) {
+    const QString path = Prompts.SaveFileName(SampleSaveDialog());
+    if (!path.isEmpty()) {
+        ShowResult(Session.DownloadMemory(SelectedPort(), path, progress));
+    }
+}
+
+void TPaekAnalyserForm::ClearMemoryClick() {
+    if (Prompts.Confirm(QStringLiteral("Clear memory"),
+                        QStringLiteral("You really want to delete all stored samples?"))) {
+        ShowResult(Session.ClearMemory(SelectedPort()));
+    }
+}
+
+void TPaekAnalyserForm::ResetSampleIDClick() {
+    if (Prompts.Confirm(QStringLiteral("Reset sample ID"),
+                        QStringLiteral("You really want to reset sample ID?"))) {
+        ShowResult(Session.ResetSampleID(SelectedPort()));
+    }
+}
+
+void TPaekAnalyserForm::SpectrometerConfigurationClick(TSpecConfigEditor& editor) {
+    const QString port = SelectedPort();
+    TSpecConfig config{};
+    TPeakList peakList{};
+    const TCommandResult read = Session.ReadSpecConfiguration(port, config, peakList);
+    if (!read.Ok()) {
+        ShowResult(read);
+    } else if (editor.SpectrometerConfig(peakList, config)) {
+        ShowResult(Session.WriteSpecConfiguration(port, config));
+    }
+}
+
+void TPaekAnalyserForm::About1Click() {
+    ShowResult(Session.ReadInstrumentInfo(SelectedPort()));
+}
+
+void TPaekAnalyserForm::TransmitPeakListClick() {
+    ShowResult(Session.TransmitPeakList(SelectedPort()));
+}
+
+void TPaekAnalyserForm::TransmitCalibrationClick() {
+    ShowResult(Session.TransmitCalibration(SelectedPort()));
+}
+
+void TPaekAnalyserForm::TransmitEfficiencyClick() {
+    ShowResult(Session.TransmitEfficiency(SelectedPort()));
+}
+
+void TPaekAnalyserForm::SolveDoubletClick(TDoubletView& view) {
+    ShowResult(Session.SolveDoublets(&view));
+}
+
+void TPaekAnalyserForm::TrapezoidClick(TTrapezoidSelector& selector) {
+    const TAnalysisState& state = Session.State;
+    if (!IsTrue(state.MeasuredSample.Valid)) {
+        return;
+    }
+    QList<bool> checked;
+    std::optional<TBoolArray> selection;
+    if (selector.SelectPeaks(TrapezoidSelectionLines(state.MeasuredSample.PeakList), checked)) {
+        selection = state.TrapezoidSelection;
+        for (int i = 0; i < checked.size() && i < SolverEntries; ++i) {
+            (*selection)[i] = checked[i];
+        }
+    }
+    ShowResult(Session.SolveTrapezoid(selection));
+}
+
+void TPaekAnalyserForm::DefineAnalysisClick() {
+    if (Prompts.Confirm(QStringLiteral("Clip actual analysis setup"),
+                        QStringLiteral("Replace clipped analysis setup by actual setup?"))) {
+        ShowResult(Session.ClipAnalysisSetup());
+    }
+}
+
+void TPaekAnalyserForm::UseAnalysisClick(TDoubletView* view) {
+    ShowResult(Session.UseClippedAnalysisSetup(view));
 }
 
 void TPaekAnalyserForm::SpectrumPaintBoxMouseMove(int x) {
     double energy = -1;
     int channel = 0;
-    CursorPosition(Analysis.MeasuredSample, SpectrumPaintBox->width(), x, energy, channel);
-    if (IsTrue(Analysis.MeasuredSample.Valid)) {
+    CursorPosition(Session.State.MeasuredSample, SpectrumPaintBox->width(), x, energy, channel);
+    if (IsTrue(Session.State.MeasuredSample.Valid)) {
         SpectrumPaintBox->ShowCursorLine(x);
     }
-    CursorInfoEdit->setText(CursorReadoutText(Analysis.MeasuredSample, false, energy, channel));
+    CursorInfoEdit->setText(
+        CursorReadoutText(Session.State.MeasuredSample, false, energy, channel));
 }
 
 void TPaekAnalyserForm::BackgroundPaintBoxMouseMove(int x) {
     double energy = -1;
     int channel = 0;
-    CursorPosition(Analysis.BackgroundSample, BackgroundPaintBox->width(), x, energy, channel);
-    if (IsTrue(Analysis.BackgroundSample.Valid)) {
+    CursorPosition(Session.State.BackgroundSample, BackgroundPaintBox->width(), x, energy, channel);
+    if (IsTrue(Session.State.BackgroundSample.Valid)) {
         BackgroundPaintBox->ShowCursorLine(x);
     }
-    CursorInfoEdit->setText(CursorReadoutText(Analysis.BackgroundSample, true, energy, channel));
+    CursorInfoEdit->setText(
+        CursorReadoutText(Session.State.BackgroundSample, true, energy, channel));
 }
 
 void TPaekAnalyserForm::CommentEditChange(const QString& text) {
-    TextToComment(Analysis.MeasuredSample, text);
+    Session.SetComment(text);
 }
 
 void TPaekAnalyserForm::ComPortComboBoxDropDown() {

@@ -1,12 +1,14 @@
 // The main window: three plot areas, the peak selection list, the coloured
 // report, the origins list, the sample description and cursor readouts, the
-// comment line and the menus. It owns the analysis state for the whole run;
-// its handlers change that state through the commands of each subject and
-// re-run the analysis, whose last result the paint events draw.
+// comment line and the menus. It owns the workstation session (the analysis
+// state for the whole run). Each command handler asks its questions, calls
+// the session's operation and shows its result; the paint events draw the
+// last analysis run.
 #pragma once
 
 #include "analysis/AnalysisRun.h"
-#include "core/CommandHost.h"
+#include "core/Prompt.h"
+#include "workstation/Workstation.h"
 
 #include <QComboBox>
 #include <QMainWindow>
@@ -31,30 +33,64 @@ signals:
     void DropDown();
 };
 
-class TPaekAnalyserForm : public QMainWindow, public TCommandHost {
+class TPeakListEditor;
+class TSpecConfigEditor;
+
+class TPaekAnalyserForm : public QMainWindow {
     Q_OBJECT
 public:
-    explicit TPaekAnalyserForm(TPrompt& prompt, QWidget* parent = nullptr);
+    explicit TPaekAnalyserForm(TPrompt& prompt, TInstrumentLink link = TInstrumentLink(),
+                               QWidget* parent = nullptr);
     ~TPaekAnalyserForm() override;
 
-    // TCommandHost
-    TAnalysisState& State() override { return Analysis; }
-    TPrompt& Prompt() override { return Prompts; }
-    void SetCaption(const QString& caption) override;
-    void ShowComment(const QString& comment) override;
-    bool BackgroundSubtractionChecked() const override;
-    void SetBackgroundSubtractionChecked(bool checked) override;
-    void RefreshPeakSelection(const TPeakList& peakList) override;
-    void AnalyseSample() override;
-    QString SelectedPort() const override;
-    void SetBusy(bool busy) override;
+    TWorkstation& Workstation() { return Session; }
+    TAnalysisState& State() { return Session.State; }
+    TPrompt& Prompt() { return Prompts; }
 
-    // The uncertainty settings in force and the "Define uncertainties" dialog.
-    void SetUncertaintySource(std::function<const TUncertaintySettings&()> settings,
-                              std::function<void()> edit);
+    // Shows an operation's result: checks "Background Subtraction" when the
+    // operation did, shows its messages, sets caption and comment, and
+    // refreshes the peak selection or runs the analysis.
+    void ShowResult(const TCommandResult& result);
 
-    // Binds a menu command of another subject to its handler and enables it.
-    // `path` is the captions from the menu bar down, e.g. {"Library", "Edit"}.
+    // Refills the peak selection list from `peakList`, selects its first entry
+    // and runs the analysis.
+    void RefreshPeakSelection(const TPeakList& peakList);
+    // Runs the analysis on the current state and shows its result.
+    void AnalyseSample();
+    // The name of the selected serial port; empty when none is selected.
+    QString SelectedPort() const;
+
+    // Command handlers: ask, call the operation, show its result.
+    void OpenClick();
+    void SaveClick();
+    void OpenEWCalClick();
+    void SaveEWcalClick();
+    void OpenRCalClick();
+    void SaveRCalClick();
+    void UseAsBackgroundClick();
+    void PeakListClick(TPeakListEditor& editor);
+    void ReadSampleClick();
+    void ReadbackgroundsampleClick();
+    void ReadMemoryClick(TDownloadProgress& progress);
+    void ClearMemoryClick();
+    void ResetSampleIDClick();
+    void SpectrometerConfigurationClick(TSpecConfigEditor& editor);
+    void About1Click();
+    void TransmitPeakListClick();
+    void TransmitCalibrationClick();
+    void TransmitEfficiencyClick();
+    void SolveDoubletClick(TDoubletView& view);
+    void TrapezoidClick(TTrapezoidSelector& selector);
+    void DefineAnalysisClick();
+    void UseAnalysisClick(TDoubletView* view);
+
+    // The "Define uncertainties" dialog, which edits Workstation().Uncertainties.
+    void SetUncertaintyEditor(std::function<void()> edit);
+
+    // Binds a menu command to its handler and enables it. `path` is the
+    // captions from the menu bar down, e.g. {"Library", "Edit"}. An exception
+    // that the handler lets through (a numerical or conversion error) ends the
+    // command with its message; the program carries on.
     void BindCommand(const QStringList& path, std::function<void()> handler);
     QAction* MenuAction(const QStringList& path) const;
 
@@ -80,7 +116,6 @@ public:
 
 private slots:
     void BackgroundSubtractionCheckBoxClick();
-    void UseAsBackgroundClick();
     void SpectrumPaintBoxMouseMove(int x);
     void BackgroundPaintBoxMouseMove(int x);
     void CommentEditChange(const QString& text);
@@ -92,11 +127,11 @@ private:
     void AddReportLine(const QString& text, TReportColour colour);
     TAnalysisOptions CurrentOptions() const;
 
+    void SetBusy(bool busy);
+
     TPrompt& Prompts;
-    TAnalysisState Analysis;
+    TWorkstation Session;
     TAnalysisRun Run;
-    TUncertaintySettings NoSettings;
-    std::function<const TUncertaintySettings&()> Uncertainties;
     std::function<void()> EditUncertainties;
     std::function<QStringList()> PortList;
     bool Refilling = false;

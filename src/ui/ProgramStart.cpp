@@ -1,6 +1,5 @@
 #include "ui/ProgramStart.h"
 
-#include "analysis/ClippedSetup.h"
 #include "analysis/forms/DoubletSolverForm.h"
 #include "analysis/forms/TrapezoidSolverForm.h"
 #include "analysis/forms/UncertaintiesForm.h"
@@ -17,57 +16,37 @@
 
 namespace {
 
+// Binds the menu commands whose handlers need the other windows.
 void BindCommands(TProgramWindows& w) {
     TPaekAnalyserForm& main = *w.Main;
-    TCommandHost& host = main;
-    const TInstrumentLink& link = w.Link;
+    const TInstrumentLink& link = main.Workstation().Link();
 
-    main.SetUncertaintySource(
-        [u = w.Uncertainties]() -> const TUncertaintySettings& { return u->Settings(); },
-        [u = w.Uncertainties] { u->EditUncertainties(); });
+    main.SetUncertaintyEditor([u = w.Uncertainties] { u->EditUncertainties(); });
     main.SetPortListProvider([&link] { return ComPortComboBoxDropDown(link); });
 
-    main.BindCommand({"Sample", "Read"}, [&host, &link] { ReadSampleClick(host, link); });
-    main.BindCommand({"Library", "Edit"}, [&host, lib = w.Library] { PeakListClick(host, *lib); });
-    main.BindCommand({"Library", "Transfer"},
-                     [&host, &link] { TransmitPeakListClick(host, link); });
-    main.BindCommand({"Calibration", "Energy / Peak Width", "Transfer"},
-                     [&host, &link] { TransmitCalibrationClick(host, link); });
-    main.BindCommand({"Calibration", "Efficiency", "Transfer"},
-                     [&host, &link] { TransmitEfficiencyClick(host, link); });
-    main.BindCommand({"Zel-Korda", "Read background sample"},
-                     [&host, &link] { ReadbackgroundsampleClick(host, link); });
+    main.BindCommand({"Library", "Edit"}, [&main, lib = w.Library] { main.PeakListClick(*lib); });
     main.BindCommand({"Zel-Korda", "Read Memory"},
-                     [&host, &link, p = w.DownloadStatus] { ReadMemoryClick(host, link, *p); });
-    main.BindCommand({"Zel-Korda", "Spectrometer Configuration"}, [&host, &link, c = w.SpecConfig] {
-        SpectrometerConfigurationClick(host, link, *c);
-    });
-    main.BindCommand({"Zel-Korda", "Clear Memory"},
-                     [&host, &link] { ClearMemoryClick(host, link); });
-    main.BindCommand({"Zel-Korda", "Set unique sample ID to zero"},
-                     [&host, &link] { ResetSampleIDClick(host, link); });
-    main.BindCommand({"Zel-Korda", "About"}, [&host, &link] { About1Click(host, link); });
+                     [&main, p = w.DownloadStatus] { main.ReadMemoryClick(*p); });
+    main.BindCommand({"Zel-Korda", "Spectrometer Configuration"},
+                     [&main, c = w.SpecConfig] { main.SpectrometerConfigurationClick(*c); });
     main.BindCommand({"Tools", "Solve Doublet"},
-                     [&host, d = w.DoubletSolver] { SolveDoubletClick(host, *d); });
+                     [&main, d = w.DoubletSolver] { main.SolveDoubletClick(*d); });
     main.BindCommand({"Tools", "Trapezoid"},
-                     [&host, t = w.TrapezoidSolver] { TrapezoidClick(host, *t); });
-    main.BindCommand({"Tools", "Clip analysis setup"}, [&host] { DefineAnalysisClick(host); });
-    main.BindCommand(
-        {"Tools", "Use clipped analysis setup"},
-        [&host, d = w.DoubletSolver, t = w.TrapezoidSolver] { UseAnalysisClick(host, d, t); });
+                     [&main, t = w.TrapezoidSolver] { main.TrapezoidClick(*t); });
+    main.BindCommand({"Tools", "Use clipped analysis setup"},
+                     [&main, d = w.DoubletSolver] { main.UseAnalysisClick(d); });
 }
 
 } // namespace
 
-TProgramWindows::TProgramWindows(TPrompt& prompt, TInstrumentLink link)
-    : Prompt(prompt), Link(std::move(link)) {}
+TProgramWindows::TProgramWindows(TPrompt& prompt) : Prompt(prompt) {}
 
 TProgramWindows::~TProgramWindows() = default;
 
 std::unique_ptr<TProgramWindows> CreateProgramWindows(TPrompt& prompt, TInstrumentLink link) {
     LoadWindowFonts();
-    auto w = std::make_unique<TProgramWindows>(prompt, std::move(link));
-    w->Main = std::make_unique<TPaekAnalyserForm>(prompt);
+    auto w = std::make_unique<TProgramWindows>(prompt);
+    w->Main = std::make_unique<TPaekAnalyserForm>(prompt, std::move(link));
     QWidget* parent = w->Main.get();
     w->CreationOrder << "TPaekAnalyserForm";
     w->Library = new TLibraryForm(prompt, LocaleDecimalSeparator(), parent);
@@ -86,7 +65,7 @@ std::unique_ptr<TProgramWindows> CreateProgramWindows(TPrompt& prompt, TInstrume
     w->CreationOrder << "TDoubletSolverForm";
     w->TrapezoidSolver = new TTrapezoidSolverForm(parent);
     w->CreationOrder << "TTrapezoidSolverForm";
-    w->Uncertainties = new TUncertaintiesForm(prompt, parent);
+    w->Uncertainties = new TUncertaintiesForm(prompt, w->Main->Workstation().Uncertainties, parent);
     w->CreationOrder << "TUncertaintiesForm";
     w->Uncertainties->LoadUncertainties();
     BindCommands(*w);

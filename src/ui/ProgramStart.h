@@ -22,11 +22,10 @@ class TTrapezoidSolverForm;
 class TUncertaintiesForm;
 
 struct TProgramWindows {
-    TProgramWindows(TPrompt& prompt, TInstrumentLink link);
+    explicit TProgramWindows(TPrompt& prompt);
     ~TProgramWindows();
 
     TPrompt& Prompt;
-    TInstrumentLink Link;
     // The main window owns the others (they are its child dialogs).
     std::unique_ptr<TPaekAnalyserForm> Main;
     TLibraryForm* Library = nullptr;

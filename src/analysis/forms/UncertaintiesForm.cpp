@@ -18,7 +18,13 @@ constexpr int RowHeight = 44;
 } // namespace
 
 TUncertaintiesForm::TUncertaintiesForm(TPrompt& prompt, QWidget* parent, const QString& filePath)
-    : QDialog(parent), FPrompt(prompt), FFilePath(filePath) {
+    : QDialog(parent), FPrompt(prompt), FFilePath(filePath), FSettings(FOwnSettings) {
+    createControls();
+}
+
+TUncertaintiesForm::TUncertaintiesForm(TPrompt& prompt, TUncertaintySettings& settings,
+                                       QWidget* parent, const QString& filePath)
+    : QDialog(parent), FPrompt(prompt), FFilePath(filePath), FSettings(settings) {
     createControls();
 }
 

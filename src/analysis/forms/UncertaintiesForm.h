@@ -22,6 +22,10 @@ public:
     // at each load and save.
     explicit TUncertaintiesForm(TPrompt& prompt, QWidget* parent = nullptr,
                                 const QString& filePath = UncertaintyFileName);
+    // The same, editing `settings` (the workstation session's) instead of
+    // figures of its own.
+    TUncertaintiesForm(TPrompt& prompt, TUncertaintySettings& settings, QWidget* parent = nullptr,
+                       const QString& filePath = UncertaintyFileName);
 
     // Reads the settings file; shows the "No valid uncertainty settings
     // found! ..." message when it cannot be opened, or the input/output error
@@ -51,7 +55,8 @@ private:
 
     TPrompt& FPrompt;
     QString FFilePath;
-    TUncertaintySettings FSettings;
+    TUncertaintySettings FOwnSettings;
+    TUncertaintySettings& FSettings;
     bool FFieldsTaken = false; // the Save button took the edits' figures
 
     QLineEdit* uScaleEdit = nullptr;

@@ -1,7 +1,10 @@
 #include "instrument/forms/DownloadStatusForm.h"
 #include "ui/WindowStyle.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QLabel>
+#include <QWindow>
 
 namespace {
 
@@ -31,7 +34,15 @@ TDownloadStatusForm::TDownloadStatusForm(QWidget* parent) : QWidget(parent, Qt::
 void TDownloadStatusForm::Show() {
     show();
     raise();
+    // The download blocks the event loop: wait until the window system has
+    // shown the window, so that it is painted before the first sample.
+    QElapsedTimer clock;
+    clock.start();
+    while (windowHandle() != nullptr && !windowHandle()->isExposed() && clock.elapsed() < 1000) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 20);
+    }
     repaint();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void TDownloadStatusForm::ShowProgress(int receivedRecords, int totalRecords,
@@ -40,6 +51,7 @@ void TDownloadStatusForm::ShowProgress(int receivedRecords, int totalRecords,
     RecievedRecordsLabel->setText(QString::number(receivedRecords));
     FileNameLabel->setText(fileName);
     repaint();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void TDownloadStatusForm::Hide() {
