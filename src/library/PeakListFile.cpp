@@ -1,8 +1,9 @@
 #include "library/PeakListFile.h"
 
+#include "core/AtomicWrite.h"
+
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <cstring>
 
@@ -37,13 +38,9 @@ QString ReadPeakListFile(const QString& path, TPeakList& list) {
 }
 
 QString WritePeakListFile(const QString& path, const TPeakList& list) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return QString("Cannot create peak list file \"%1\": %2").arg(path, file.errorString());
-    }
-    const QByteArray bytes = EncodePeakList(list);
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
-        return QString("Cannot write peak list file \"%1\": %2").arg(path, file.errorString());
+    QString error;
+    if (!WriteFileAtomically(path, EncodePeakList(list), error, QStringLiteral("peak list file"))) {
+        return error;
     }
     return {};
 }

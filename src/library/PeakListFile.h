@@ -23,5 +23,6 @@ QByteArray EncodePeakList(const TPeakList& list);
 QString ReadPeakListFile(const QString& path, TPeakList& list);
 
 // Writes the 417 bytes atomically (a failed save leaves any previous file as
-// it was). Returns an empty text on success, otherwise the error.
+// it was). Returns an empty text on success, otherwise a message naming the
+// file and the reason.
 QString WritePeakListFile(const QString& path, const TPeakList& list);
