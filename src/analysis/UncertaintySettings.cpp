@@ -1,10 +1,10 @@
 #include "analysis/UncertaintySettings.h"
 
 #include "core/Ansi.h"
-#include "core/AtomicWrite.h"
 #include "core/NumberFormat.h"
 
 #include <QFile>
+#include <QSaveFile>
 #include <QtEndian>
 
 #include <bit>
@@ -33,6 +33,19 @@ QString Text(const std::string& ascii) {
 
 } // namespace
 
+bool DecodeUncertainties(const QByteArray& bytes, TUncertainties& values) {
+    if (bytes.size() < RecordSize) {
+        return false;
+    }
+    TUncertainties decoded{};
+    decoded.uScale = ReadDouble(bytes.constData());
+    decoded.uEfficiency = ReadDouble(bytes.constData() + 8);
+    decoded.uCurve = ReadDouble(bytes.constData() + 16);
+    decoded.uFactor = ReadDouble(bytes.constData() + 24);
+    values = decoded;
+    return true;
+}
+
 TUncertaintyLoadStatus LoadUncertaintySettings(TUncertaintySettings& settings, QString& error,
                                                const QString& path) {
     settings.UncertaintySetupValid = false;
@@ -41,7 +54,8 @@ TUncertaintyLoadStatus LoadUncertaintySettings(TUncertaintySettings& settings, Q
         return TUncertaintyLoadStatus::NotFound;
     }
     const QByteArray bytes = file.read(RecordSize);
-    if (bytes.size() != RecordSize) {
+    TUncertainties values{};
+    if (!DecodeUncertainties(bytes, values)) {
         error = file.error() != QFileDevice::NoError
                     ? QString("Cannot read the uncertainty settings file \"%1\": %2")
                           .arg(path, file.errorString())
@@ -52,11 +66,6 @@ TUncertaintyLoadStatus LoadUncertaintySettings(TUncertaintySettings& settings, Q
                           .arg(RecordSize);
         return TUncertaintyLoadStatus::ReadError;
     }
-    TUncertainties values{};
-    values.uScale = ReadDouble(bytes.constData());
-    values.uEfficiency = ReadDouble(bytes.constData() + 8);
-    values.uCurve = ReadDouble(bytes.constData() + 16);
-    values.uFactor = ReadDouble(bytes.constData() + 24);
     settings.UncertaintySetup = values;
     settings.UncertaintySetupValid = true;
     return TUncertaintyLoadStatus::Loaded;
@@ -68,8 +77,14 @@ bool SaveUncertaintySettings(const TUncertainties& values, QString& error, const
     WriteDouble(bytes + 8, values.uEfficiency);
     WriteDouble(bytes + 16, values.uCurve);
     WriteDouble(bytes + 24, values.uFactor);
-    return WriteFileAtomically(path, QByteArray(bytes, RecordSize), error,
-                               QStringLiteral("the uncertainty settings file"));
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes, RecordSize) != RecordSize ||
+        !file.commit()) {
+        error = QString("Cannot write the uncertainty settings file \"%1\": %2")
+                    .arg(path, file.errorString());
+        return false;
+    }
+    return true;
 }
 
 bool GetTotalUncertainty(const TUncertaintySettings& settings, double countingPercent,

@@ -8,6 +8,7 @@
 
 #include "core/sample_types.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <cstddef>
@@ -49,6 +50,10 @@ enum class TUncertaintyLoadStatus {
     ReadError // the file is shorter than 32 bytes or cannot be read
 };
 
+// Decodes the first 32 bytes of a settings file's contents (anything after
+// them is ignored). False, leaving `values` unchanged, for fewer bytes.
+bool DecodeUncertainties(const QByteArray& bytes, TUncertainties& values);
+
 // Reads the first 32 bytes of the settings file (anything after them is
 // ignored). Loaded: both fields of `settings` set, valid. Otherwise
 // UncertaintySetupValid := false and UncertaintySetup is left unchanged; for
@@ -57,8 +62,7 @@ TUncertaintyLoadStatus LoadUncertaintySettings(TUncertaintySettings& settings, Q
                                                const QString& path = UncertaintyFileName);
 
 // Replaces the settings file by the 32-byte record, atomically: a failed save
-// leaves any previous file as it was. Returns false with `error` naming the
-// file and the reason.
+// leaves any previous file as it was. Returns false with `error` set.
 bool SaveUncertaintySettings(const TUncertainties& values, QString& error,
                              const QString& path = UncertaintyFileName);
 

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 
 #include <cstring>
 
@@ -11,9 +12,9 @@ template <typename T> void CopyOut(const QByteArray& bytes, qsizetype offset, T&
     std::memcpy(&value, bytes.constData() + offset, sizeof(T));
 }
 
-QString ShortFileMessage(const QString& path, qsizetype have, int need) {
+QString ShortFileMessage(const QString& name, qsizetype have, int need) {
     return QStringLiteral("Read beyond end of file: %1 holds %2 of %3 bytes")
-        .arg(QFileInfo(path).fileName())
+        .arg(name)
         .arg(have)
         .arg(need);
 }
@@ -27,6 +28,24 @@ bool ReadFileBytes(const QString& path, qint64 maxBytes, QByteArray& bytes, QStr
         return false;
     }
     bytes = file.read(maxBytes);
+    return true;
+}
+
+bool WriteFileAtomically(const QString& path, const QByteArray& bytes, QString& error) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        error = file.errorString();
+        return false;
+    }
+    if (file.write(bytes) != bytes.size()) {
+        error = file.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        error = file.errorString();
+        return false;
+    }
     return true;
 }
 
@@ -60,31 +79,47 @@ bool DecodeShortLayout(const QByteArray& bytes, TSampleFile& sample) {
     return true;
 }
 
-bool ReadSampleFile(const QString& path, TSampleFile& sample, QString& error) {
-    QByteArray bytes;
-    if (!ReadFileBytes(path, SampleFileSize, bytes, error)) {
-        return false;
-    }
-    if (QFileInfo(path).size() == ShortSampleFileSize) {
+bool DecodeSampleFile(const QByteArray& bytes, const QString& name, TSampleFile& sample,
+                      QString& error) {
+    if (bytes.size() == ShortSampleFileSize) {
         if (!DecodeShortLayout(bytes, sample)) {
-            error = QStringLiteral("%1 is not a valid short sample file")
-                        .arg(QFileInfo(path).fileName());
+            error = QStringLiteral("%1 is not a valid short sample file").arg(name);
             return false;
         }
         return true;
     }
     if (bytes.size() < SampleFileSize) {
-        error = ShortFileMessage(path, bytes.size(), SampleFileSize);
+        error = ShortFileMessage(name, bytes.size(), SampleFileSize);
         return false;
     }
     CopyOut(bytes, 0, sample);
     return true;
 }
 
+bool ReadSampleFile(const QString& path, TSampleFile& sample, QString& error) {
+    // At most 17319 bytes are read, so a file of any other length than the
+    // short layout's never arrives as 2742 bytes.
+    QByteArray bytes;
+    if (!ReadFileBytes(path, SampleFileSize, bytes, error)) {
+        return false;
+    }
+    return DecodeSampleFile(bytes, QFileInfo(path).fileName(), sample, error);
+}
+
 bool WriteSampleFile(const QString& path, const TSampleFile& sample, QString& error) {
-    return WriteFileAtomically(path,
-                               QByteArray(reinterpret_cast<const char*>(&sample), sizeof sample),
-                               error, QStringLiteral("sample file"));
+    return WriteFileAtomically(
+        path, QByteArray(reinterpret_cast<const char*>(&sample), sizeof sample), error);
+}
+
+bool DecodeEWCalFile(const QByteArray& bytes, const QString& name, TEnergyCalibration& ecal,
+                     TPeakWidthCalibration& wcal, QString& error) {
+    if (bytes.size() < EWCalFileSize) {
+        error = ShortFileMessage(name, bytes.size(), EWCalFileSize);
+        return false;
+    }
+    CopyOut(bytes, 0, ecal);
+    CopyOut(bytes, 16, wcal);
+    return true;
 }
 
 bool ReadEWCalFile(const QString& path, TEnergyCalibration& ecal, TPeakWidthCalibration& wcal,
@@ -93,20 +128,24 @@ bool ReadEWCalFile(const QString& path, TEnergyCalibration& ecal, TPeakWidthCali
     if (!ReadFileBytes(path, EWCalFileSize, bytes, error)) {
         return false;
     }
-    if (bytes.size() < EWCalFileSize) {
-        error = ShortFileMessage(path, bytes.size(), EWCalFileSize);
-        return false;
-    }
-    CopyOut(bytes, 0, ecal);
-    CopyOut(bytes, 16, wcal);
-    return true;
+    return DecodeEWCalFile(bytes, QFileInfo(path).fileName(), ecal, wcal, error);
 }
 
 bool WriteEWCalFile(const QString& path, const TEnergyCalibration& ecal,
                     const TPeakWidthCalibration& wcal, QString& error) {
     QByteArray bytes(reinterpret_cast<const char*>(&ecal), sizeof ecal);
     bytes.append(reinterpret_cast<const char*>(&wcal), sizeof wcal);
-    return WriteFileAtomically(path, bytes, error, QStringLiteral("calibration file"));
+    return WriteFileAtomically(path, bytes, error);
+}
+
+bool DecodeRCalFile(const QByteArray& bytes, const QString& name, TEfficiencyCalibration& rcal,
+                    QString& error) {
+    if (bytes.size() < RCalFileSize) {
+        error = ShortFileMessage(name, bytes.size(), RCalFileSize);
+        return false;
+    }
+    CopyOut(bytes, 0, rcal);
+    return true;
 }
 
 bool ReadRCalFile(const QString& path, TEfficiencyCalibration& rcal, QString& error) {
@@ -114,15 +153,10 @@ bool ReadRCalFile(const QString& path, TEfficiencyCalibration& rcal, QString& er
     if (!ReadFileBytes(path, RCalFileSize, bytes, error)) {
         return false;
     }
-    if (bytes.size() < RCalFileSize) {
-        error = ShortFileMessage(path, bytes.size(), RCalFileSize);
-        return false;
-    }
-    CopyOut(bytes, 0, rcal);
-    return true;
+    return DecodeRCalFile(bytes, QFileInfo(path).fileName(), rcal, error);
 }
 
 bool WriteRCalFile(const QString& path, const TEfficiencyCalibration& rcal, QString& error) {
     return WriteFileAtomically(path, QByteArray(reinterpret_cast<const char*>(&rcal), sizeof rcal),
-                               error, QStringLiteral("efficiency calibration file"));
+                               error);
 }
