@@ -1,10 +1,10 @@
 #include "analysis/UncertaintySettings.h"
 
 #include "core/Ansi.h"
+#include "core/AtomicWrite.h"
 #include "core/NumberFormat.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <QtEndian>
 
 #include <bit>
@@ -77,14 +77,8 @@ bool SaveUncertaintySettings(const TUncertainties& values, QString& error, const
     WriteDouble(bytes + 8, values.uEfficiency);
     WriteDouble(bytes + 16, values.uCurve);
     WriteDouble(bytes + 24, values.uFactor);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes, RecordSize) != RecordSize ||
-        !file.commit()) {
-        error = QString("Cannot write the uncertainty settings file \"%1\": %2")
-                    .arg(path, file.errorString());
-        return false;
-    }
-    return true;
+    return WriteFileAtomically(path, QByteArray(bytes, RecordSize), error,
+                               QStringLiteral("the uncertainty settings file"));
 }
 
 bool GetTotalUncertainty(const TUncertaintySettings& settings, double countingPercent,

@@ -62,7 +62,8 @@ TUncertaintyLoadStatus LoadUncertaintySettings(TUncertaintySettings& settings, Q
                                                const QString& path = UncertaintyFileName);
 
 // Replaces the settings file by the 32-byte record, atomically: a failed save
-// leaves any previous file as it was. Returns false with `error` set.
+// leaves any previous file as it was. Returns false with `error` naming the
+// file and the reason.
 bool SaveUncertaintySettings(const TUncertainties& values, QString& error,
                              const QString& path = UncertaintyFileName);
 

@@ -2,7 +2,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <cstring>
 
@@ -28,24 +27,6 @@ bool ReadFileBytes(const QString& path, qint64 maxBytes, QByteArray& bytes, QStr
         return false;
     }
     bytes = file.read(maxBytes);
-    return true;
-}
-
-bool WriteFileAtomically(const QString& path, const QByteArray& bytes, QString& error) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        error = file.errorString();
-        return false;
-    }
-    if (file.write(bytes) != bytes.size()) {
-        error = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        error = file.errorString();
-        return false;
-    }
     return true;
 }
 
@@ -107,8 +88,9 @@ bool ReadSampleFile(const QString& path, TSampleFile& sample, QString& error) {
 }
 
 bool WriteSampleFile(const QString& path, const TSampleFile& sample, QString& error) {
-    return WriteFileAtomically(
-        path, QByteArray(reinterpret_cast<const char*>(&sample), sizeof sample), error);
+    return WriteFileAtomically(path,
+                               QByteArray(reinterpret_cast<const char*>(&sample), sizeof sample),
+                               error, QStringLiteral("sample file"));
 }
 
 bool DecodeEWCalFile(const QByteArray& bytes, const QString& name, TEnergyCalibration& ecal,
@@ -135,7 +117,7 @@ bool WriteEWCalFile(const QString& path, const TEnergyCalibration& ecal,
                     const TPeakWidthCalibration& wcal, QString& error) {
     QByteArray bytes(reinterpret_cast<const char*>(&ecal), sizeof ecal);
     bytes.append(reinterpret_cast<const char*>(&wcal), sizeof wcal);
-    return WriteFileAtomically(path, bytes, error);
+    return WriteFileAtomically(path, bytes, error, QStringLiteral("calibration file"));
 }
 
 bool DecodeRCalFile(const QByteArray& bytes, const QString& name, TEfficiencyCalibration& rcal,
@@ -158,5 +140,5 @@ bool ReadRCalFile(const QString& path, TEfficiencyCalibration& rcal, QString& er
 
 bool WriteRCalFile(const QString& path, const TEfficiencyCalibration& rcal, QString& error) {
     return WriteFileAtomically(path, QByteArray(reinterpret_cast<const char*>(&rcal), sizeof rcal),
-                               error);
+                               error, QStringLiteral("efficiency calibration file"));
 }

@@ -5,9 +5,11 @@
 //
 // Readers parse into a local record and assign only when the whole read
 // succeeded: a failed read leaves the caller's record untouched. Writers go
-// through QSaveFile, so a failed save never leaves a truncated file behind.
+// through WriteFileAtomically: a failed save returns false with a message
+// naming the file and leaves the earlier file as it was.
 #pragma once
 
+#include "core/AtomicWrite.h"
 #include "core/sample_types.h"
 
 #include <QByteArray>
@@ -59,6 +61,3 @@ bool WriteRCalFile(const QString& path, const TEfficiencyCalibration& rcal, QStr
 
 // Reads at most `maxBytes` of a file; false with a message when it cannot be opened.
 bool ReadFileBytes(const QString& path, qint64 maxBytes, QByteArray& bytes, QString& error);
-
-// Writes bytes atomically; false with the system's message on failure.
-bool WriteFileAtomically(const QString& path, const QByteArray& bytes, QString& error);
