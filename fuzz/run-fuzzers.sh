@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the fuzz entry points with clang (AddressSanitizer, UndefinedBehavior-
-# Sanitizer, libFuzzer) and runs each for a bounded time on a fresh copy of
-# its seed corpus, so the repository is never written to. Exits non-zero on
-# the first finding; the crashing input is kept in the work folder it names.
+# Sanitizer, libFuzzer) and runs each for a bounded time on its seed corpus,
+# made afresh in a temporary folder from examples/. Prints the
+# executions of each target; any finding makes it exit non-zero, and the
+# failing input and log are kept in the work folder it names.
 #
 #   fuzz/run-fuzzers.sh [SECONDS-PER-TARGET]     (default 30)
 #
@@ -31,6 +32,7 @@ fi
 export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1:strict_string_checks=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 status=0
+found=()
 for t in "${targets[@]}"; do
   mkdir -p "$work/$t/corpus" "$work/$t/findings"
   cp -r "$work/seeds/$t/." "$work/$t/corpus/" 2>/dev/null || true
@@ -42,9 +44,12 @@ for t in "${targets[@]}"; do
     echo "fuzz $t: FINDING (log and input in $work/$t)"
     tail -n 60 "$log"
     status=1
+    found+=("$t")
   fi
 done
-if [ "$status" -eq 0 ]; then
+failed=${#found[@]}
+if [ "$failed" -eq 0 ]; then
   rm -rf "$work"
 fi
+echo "fuzz: $(( ${#targets[@]} - failed )) passed, $failed failed"
 exit "$status"

@@ -6,6 +6,7 @@ packages=(
   cmake ninja-build g++ make pkg-config
   qt6-base-dev qt6-serialport-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
   libgl-dev libgtest-dev libgmock-dev libbenchmark-dev
+  clang libclang-rt-14-dev
   fonts-dejavu-core fonts-wine
 )
 missing=()
