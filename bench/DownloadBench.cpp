@@ -1,8 +1,7 @@
 // Downloading the instrument's memory from the simulator on a paced line:
 // ten stored samples of 4096 channels at 115200 baud, against the floor that
 // the line itself sets (every byte sent and received at 11520 bytes/s).
-#include "core/CommandHost.h"
-#include "instrument/InstrumentOperations.h"
+#include "workstation/Workstation.h"
 
 #include <benchmark/benchmark.h>
 
@@ -19,33 +18,6 @@
 #ifdef ZKSIM_PATH
 
 namespace {
-
-class TBenchPrompt : public TPrompt {
-public:
-    QString FileName;
-    QStringList Messages;
-    void ShowMessage(const QString& text) override { Messages << text; }
-    bool Confirm(const QString&, const QString&) override { return false; }
-    QString OpenFileName(const TFileDialogOptions&) override { return {}; }
-    QString SaveFileName(const TFileDialogOptions&) override { return FileName; }
-    bool InputText(const QString&, const QString&, QString&) override { return false; }
-};
-
-class TBenchHost : public TCommandHost {
-public:
-    TAnalysisState Analysis;
-    TBenchPrompt Prompts;
-    QString Port;
-    TAnalysisState& State() override { return Analysis; }
-    TPrompt& Prompt() override { return Prompts; }
-    void SetCaption(const QString&) override {}
-    void ShowComment(const QString&) override {}
-    bool BackgroundSubtractionChecked() const override { return false; }
-    void SetBackgroundSubtractionChecked(bool) override {}
-    void RefreshPeakSelection(const TPeakList&) override {}
-    void AnalyseSample() override {}
-    QString SelectedPort() const override { return Port; }
-};
 
 class TNoProgress : public TDownloadProgress {
 public:
@@ -78,16 +50,15 @@ void DownloadTenSamples(benchmark::State& state) {
         state.SkipWithError("zksim did not start");
         return;
     }
-    TBenchHost host;
-    host.Port = QString::fromLocal8Bit(sim.readLine()).trimmed();
-    host.Prompts.FileName = dir.filePath(QStringLiteral("bench.vtb"));
-    const TInstrumentLink link;
+    const QString port = QString::fromLocal8Bit(sim.readLine()).trimmed();
+    const QString target = dir.filePath(QStringLiteral("bench.vtb"));
+    TWorkstation session;
     TNoProgress progress;
     double seconds = 0;
     for (auto _ : state) {
         QElapsedTimer clock;
         clock.start();
-        if (ReadMemoryClick(host, link, progress) != ComStatus::Ok) {
+        if (!session.DownloadMemory(port, target, progress).Ok()) {
             state.SkipWithError("download failed");
             break;
         }

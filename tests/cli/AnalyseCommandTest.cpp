@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -105,20 +106,73 @@ TEST_F(AnalyseCommandTest, UnreadableFilesFailClearly) {
             ASSERT_TRUE(WriteFileAtomically(path, c.bytes, error));
         }
         const Result r = Run({"analyse", path});
-        EXPECT_NE(r.exitCode, 0) << c.name;
+        EXPECT_EQ(r.exitCode, 66) << c.name;
         EXPECT_TRUE(r.err.contains(c.message)) << c.name << ": " << r.err.toStdString();
         EXPECT_TRUE(r.out.isEmpty()) << c.name;
     }
 }
 
-TEST_F(AnalyseCommandTest, HelpAndBadOptions) {
-    EXPECT_EQ(Run({"--help"}).exitCode, 0);
+TEST_F(AnalyseCommandTest, HelpListsExitCodesAndUsageErrorsExit64) {
+    const Result top = Run({"--help"});
+    EXPECT_EQ(top.exitCode, 0);
+    EXPECT_TRUE(top.out.contains("64   usage error"));
     const Result help = Run({"analyse", "--help"});
     EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.startsWith("Usage: zkcli analyse [options] SAMPLE.vtb"));
     EXPECT_TRUE(help.out.contains("--background"));
-    const Result bad = Run({"analyse", samplePath, "--frobnicate"});
-    EXPECT_EQ(bad.exitCode, 2);
-    EXPECT_TRUE(bad.err.contains("unknown option --frobnicate"));
+    EXPECT_TRUE(help.out.contains("66   an input file could not be read"));
+    const struct {
+        QStringList args;
+        const char* message;
+    } cases[] = {
+        {{"--frobnicate"}, "Unknown option 'frobnicate'"},
+        {{"--select", "2"}, "--select takes a peak index from 0 to 1"},
+        {{"--select", "x"}, "--select needs a peak index"},
+        {{"--decimal-point", "5"}, "--decimal-point takes one character"},
+        {{"--decimal-point", "e"}, "--decimal-point takes one character"},
+        {{"--decimal-point", "-"}, "--decimal-point takes one character"},
+        {{"--decimal-point", ",,"}, "--decimal-point takes one character"},
+        {{"--trapezoid", "7"}, "--trapezoid takes all or peak indices 0 to 1"},
+    };
+    for (const auto& c : cases) {
+        const Result r = Run(QStringList{"analyse", samplePath} + c.args);
+        EXPECT_EQ(r.exitCode, 64) << c.args.join(' ').toStdString();
+        EXPECT_TRUE(r.err.contains(c.message)) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains("Usage: zkcli analyse"));
+        EXPECT_TRUE(r.out.isEmpty());
+    }
+    EXPECT_EQ(Run({}).exitCode, 64);
+    EXPECT_EQ(Run({"frobnicate"}).exitCode, 64);
+}
+
+TEST_F(AnalyseCommandTest, UnfitBackgroundIsAWarningOnStandardError) {
+    QString error;
+    const QString background = dir.filePath("bg.vtb");
+    TSampleFile bg = PeakSample();
+    bg.Sample.Spectrum.Size = 512;
+    ASSERT_TRUE(WriteSampleFile(background, bg, error));
+    const Result r = Run({"analyse", samplePath, "--background", background, "--subtract"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.err.count("Background spectrum size does not fit with sample, subtraction not "
+                          "possible"),
+              1)
+        << r.err.toStdString();
+    EXPECT_FALSE(r.out.contains("does not fit"));
+}
+
+TEST_F(AnalyseCommandTest, LibraryWithoutEntriesWarns) {
+    QFile f(dir.filePath("lib.txt"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("K40\t1460.8\t10.66\n");
+    f.close();
+    const Result comma = Run({"library", f.fileName(), "--decimal-point", ","});
+    EXPECT_EQ(comma.exitCode, 0);
+    EXPECT_TRUE(comma.out.isEmpty());
+    EXPECT_TRUE(comma.err.contains("no entries read")) << comma.err.toStdString();
+    const Result point = Run({"library", f.fileName(), "--decimal-point", "."});
+    EXPECT_TRUE(point.out.startsWith("K40\t1461"));
+    EXPECT_TRUE(point.err.isEmpty());
+    EXPECT_EQ(Run({"library", dir.filePath("none.txt")}).exitCode, 66);
 }
 
 } // namespace

@@ -1,6 +1,5 @@
 #include "library/PeakListEditor.h"
 
-#include "FakeHost.h"
 #include "TestHelpers.h"
 
 #include <cstring>
@@ -48,47 +47,6 @@ TEST(PeakListEditorTest, RemoveMovesLaterEntriesDownAndKeepsTheLastSlot) {
     EXPECT_EQ(PeakNameToText(list.Peak[0]), QString("Cs137"));
     EXPECT_EQ(PeakNameToText(list.Peak[1]), QString("Bi214"));
     EXPECT_EQ(PeakNameToText(list.Peak[2]), QString("Bi214")); // former last slot as it was
-}
-
-class ScriptedEditor : public TPeakListEditor {
-public:
-    bool Confirm = false;
-    TPeakList Edited{};
-    TPeakList Received{};
-    QString ReceivedOrigin;
-    bool GetPeakList(TPeakList& list, QString& origin) override {
-        Received = list;
-        ReceivedOrigin = origin;
-        if (Confirm) {
-            list = Edited;
-            origin = EditedByUserOrigin;
-        }
-        return Confirm;
-    }
-};
-
-TEST(PeakListEditorTest, PeakListClickTakesOverOnlyAConfirmedList) {
-    for (bool confirm : {true, false}) {
-        FakeHost host;
-        host.Analysis.MeasuredSample.PeakList.Size = 1;
-        host.Analysis.PeakListOrigin = "sample.vtb";
-        host.Analysis.DoubletResults.Valid = true;
-        host.Analysis.TrapezoidResults.Valid = true;
-        ScriptedEditor editor;
-        editor.Confirm = confirm;
-        editor.Edited.Size = 2;
-        PeakListClick(host, editor);
-
-        EXPECT_EQ(editor.Received.Size, 1);
-        EXPECT_EQ(editor.ReceivedOrigin, QString("sample.vtb"));
-        EXPECT_EQ(host.Analysis.MeasuredSample.PeakList.Size, confirm ? 2 : 1);
-        EXPECT_EQ(host.Analysis.PeakListOrigin,
-                  confirm ? EditedByUserOrigin : QString("sample.vtb"));
-        EXPECT_FALSE(host.Analysis.DoubletResults.Valid);
-        EXPECT_FALSE(host.Analysis.TrapezoidResults.Valid);
-        EXPECT_EQ(host.Refreshes, 1);
-        EXPECT_EQ(host.LastRefreshedList.Size, confirm ? 2 : 1);
-    }
 }
 
 } // namespace

@@ -1,66 +1,95 @@
 // The instrument commands through the main window's menu, against the
-// simulator on a pseudo-terminal.
+// simulated instrument in the same process.
 #include "ScriptedPrompt.h"
+#include "instrument/forms/DownloadStatusForm.h"
 #include "ui/PaekAnalyserForm.h"
 #include "ui/ProgramStart.h"
+#include "zksim/SimPort.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QDir>
-#include <QProcess>
+#include <QLabel>
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <QtTest>
 
-#include <csignal>
+namespace {
+
+TSimMemory DemoMemory() {
+    TDemoOptions options;
+    options.StoredSamples = 3;
+    options.BackgroundMode = true;
+    return TSimMemory::Demo(options);
+}
+
+// Forwards to the progress window and grabs it after every sample, as a
+// user would see it while the download blocks the program.
+class TGrabbingProgress : public TDownloadProgress {
+public:
+    explicit TGrabbingProgress(TDownloadStatusForm& form) : Form(form) {}
+    void Show() override { Form.Show(); }
+    void ShowProgress(int received, int total, const QString& fileName) override {
+        Form.ShowProgress(received, total, fileName);
+        Images << Form.grab().toImage();
+        Texts << Form.findChild<QLabel*>("RecievedRecordsLabel")->text() + "/" +
+                     Form.findChild<QLabel*>("TotalRecordsLabel")->text() + " " +
+                     Form.findChild<QLabel*>("FileNameLabel")->text();
+        Visible << Form.isVisible();
+    }
+    void Hide() override { Form.Hide(); }
+
+    QList<QImage> Images;
+    QStringList Texts;
+    QList<bool> Visible;
+
+private:
+    TDownloadStatusForm& Form;
+};
+
+// Dark pixels (text) in a rectangle of an image.
+int DarkPixels(const QImage& image, const QRect& area) {
+    int dark = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            dark += qGray(image.pixel(x, y)) < 100 ? 1 : 0;
+        }
+    }
+    return dark;
+}
+
+} // namespace
 
 class InstrumentMenuTest : public QObject {
     Q_OBJECT
 
-    QProcess Simulator;
-    QString Device;
-
     void ChoosePort(TPaekAnalyserForm& main) {
-        main.SetPortListProvider([this] { return QStringList{Device}; });
+        main.SetPortListProvider([] { return QStringList{"COM1"}; });
         main.ComPortComboBox->showPopup(); // rebuilds the list
         main.ComPortComboBox->hidePopup();
         main.ComPortComboBox->setCurrentIndex(0);
     }
 
 private slots:
-    void initTestCase() {
-        Simulator.setProgram(ZKSIM_PATH);
-        Simulator.setArguments({"--demo", "--demo-samples", "3", "--background-mode"});
-        Simulator.start();
-        QVERIFY(Simulator.waitForStarted(5000));
-        while (!Simulator.canReadLine() && Simulator.waitForReadyRead(5000)) {
-        }
-        Device = QString::fromLocal8Bit(Simulator.readLine()).trimmed();
-        QVERIFY(!Device.isEmpty());
-    }
-
-    void cleanupTestCase() {
-        ::kill(static_cast<pid_t>(Simulator.processId()), SIGTERM);
-        Simulator.waitForFinished(5000);
-    }
-
     void noPortSelectedTouchesNothing() {
+        TSimulator sim(DemoMemory());
         ScriptedPrompt prompt;
-        auto w = CreateProgramWindows(prompt, TInstrumentLink(TLinkSettings{1500, 1500}));
+        auto w = CreateProgramWindows(prompt, sim.Link());
         prompt.Messages.clear();
         QCOMPARE(w->Main->SelectedPort(), QString());
         w->Main->MenuAction({"Sample", "Read"})->trigger();
         QCOMPARE(prompt.Messages,
                  QStringList{"Com port not available! Port selected? Cable connected?"});
         QCOMPARE(w->Main->State().MeasuredSample.Valid, std::uint8_t(0));
+        QCOMPARE(sim.Openings(), 0);
     }
 
     void readSampleShowsItsAnalysis() {
+        TSimulator sim(DemoMemory());
         ScriptedPrompt prompt;
-        auto w = CreateProgramWindows(prompt, TInstrumentLink(TLinkSettings{1500, 1500}));
+        auto w = CreateProgramWindows(prompt, sim.Link());
         TPaekAnalyserForm& main = *w->Main;
         ChoosePort(main);
-        QCOMPARE(main.SelectedPort(), Device);
         prompt.Messages.clear();
         main.MenuAction({"Sample", "Read"})->trigger();
         QVERIFY2(prompt.Messages.isEmpty(), qPrintable(prompt.Messages.join("; ")));
@@ -70,20 +99,40 @@ private slots:
         QVERIFY(main.State().EWCalOrigin.startsWith("read from instrument SN:"));
         QVERIFY(!main.ResultRichEdit->toPlainText().isEmpty());
         QCOMPARE(main.LastRun().SpectrumPlot.Kind, TPlotKind::Spectrum);
+        QVERIFY(!QApplication::overrideCursor()); // the busy cursor has gone
         main.grab().save(QString(ZK_TEST_OUTPUT_DIR) + "/main-instrument.png");
     }
 
-    void readMemoryWritesOneFilePerSample() {
+    // The progress window is shown and painted before the first sample and
+    // after every sample, while the download blocks the program.
+    void readMemoryPaintsTheProgressAfterEverySample() {
+        TSimulator sim(DemoMemory());
         QTemporaryDir dir;
         ScriptedPrompt prompt;
-        auto w = CreateProgramWindows(prompt, TInstrumentLink(TLinkSettings{1500, 1500}));
-        ChoosePort(*w->Main);
+        auto w = CreateProgramWindows(prompt, sim.Link());
+        TPaekAnalyserForm& main = *w->Main;
+        main.show();
+        ChoosePort(main);
         prompt.Messages.clear();
         prompt.FileNames = {dir.filePath("lab.vtb")};
-        w->Main->MenuAction({"Zel-Korda", "Read Memory"})->trigger();
+        TGrabbingProgress progress(*w->DownloadStatus);
+        main.ReadMemoryClick(progress);
         QCOMPARE(prompt.Messages, QStringList{"Done!"});
-        const QStringList files = QDir(dir.path()).entryList({"lab_SN*_ID*_*.vtb"}, QDir::Files);
-        QCOMPARE(files.size(), 3);
+        QCOMPARE(QDir(dir.path()).entryList({"lab_SN*_ID*_*.vtb"}, QDir::Files).size(), 3);
+        QCOMPARE(progress.Texts.size(), 3);
+        for (int i = 0; i < 3; ++i) {
+            QVERIFY(progress.Visible[i]);
+            QVERIFY2(progress.Texts[i].startsWith(QString("%1/3 lab_SN").arg(i + 1)),
+                     qPrintable(progress.Texts[i]));
+            QVERIFY(progress.Texts[i].endsWith(QString("_%1.vtb").arg(i)));
+            const QImage& image = progress.Images[i];
+            // Count, total and file name are drawn, not just set.
+            QVERIFY(DarkPixels(image, QRect(150, 12, 40, 16)) > 5);
+            QVERIFY(DarkPixels(image, QRect(150, 34, 40, 16)) > 5);
+            QVERIFY(DarkPixels(image, QRect(16, 76, 200, 16)) > 20);
+        }
+        progress.Images.last().save(QString(ZK_TEST_OUTPUT_DIR) + "/download-progress.png");
+        QVERIFY(!w->DownloadStatus->isVisible());
     }
 };
 

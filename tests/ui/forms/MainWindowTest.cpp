@@ -1,6 +1,7 @@
 #include "SampleFixtures.h"
 #include "ScriptedPrompt.h"
 #include "core/SampleFiles.h"
+#include "library/PeakListEditor.h"
 #include "ui/PaekAnalyserForm.h"
 #include "ui/PaintBox.h"
 #include "ui/WindowFonts.h"
@@ -169,6 +170,95 @@ private slots:
         form.CommentEdit->setMaxLength(1000);
         QTest::keyClicks(form.CommentEdit, QString(300, 'x'));
         QCOMPARE(form.State().MeasuredSample.Comment[0], std::uint8_t(255));
+    }
+
+    // A sample whose Valid byte is 0 leaves nothing of the previous sample's
+    // results on show.
+    void invalidSampleClearsDescriptionAndReport() {
+        TSampleFile invalid = PeakSample(1024);
+        invalid.Valid = 0;
+        const QString valid = WriteSample("valid.vtb", PeakSample(1024));
+        const QString notValid = WriteSample("notvalid.vtb", invalid);
+        ScriptedPrompt prompt;
+        TPaekAnalyserForm form(prompt);
+        prompt.FileNames = {valid, notValid};
+        form.OpenClick();
+        QVERIFY(!form.ResultRichEdit->toPlainText().isEmpty());
+        form.OpenClick();
+        QCOMPARE(form.windowTitle(), QDir::toNativeSeparators(notValid));
+        QVERIFY(form.ResultRichEdit->toPlainText().isEmpty());
+        QCOMPARE(form.SampleInfoEdit->text(), QString("Sample description"));
+        QCOMPARE(form.LastRun().SpectrumPlot.Message, QString("Open or load sample"));
+    }
+
+    // A failed save shows the write error and keeps the caption.
+    void failedSaveShowsTheErrorAndKeepsTheCaption() {
+        ScriptedPrompt prompt;
+        TPaekAnalyserForm form(prompt);
+        form.State().MeasuredSample = PeakSample(1024);
+        prompt.FileNames = {dir.filePath("missing/x.vtb")};
+        form.SaveClick();
+        QCOMPARE(form.windowTitle(), QString("Zel Korda Works 2.0.4"));
+        QCOMPARE(prompt.Messages.size(), 1);
+        QVERIFY2(prompt.Messages[0].contains("x.vtb"), qPrintable(prompt.Messages[0]));
+    }
+
+    void peakListEditorResultIsTakenOverOnlyWhenConfirmed() {
+        class TEditor : public TPeakListEditor {
+        public:
+            bool Confirm = false;
+            bool GetPeakList(TPeakList& list, QString& origin) override {
+                if (Confirm) {
+                    list.Size = 1;
+                    origin = EditedByUserOrigin;
+                }
+                return Confirm;
+            }
+        };
+        for (bool confirm : {false, true}) {
+            ScriptedPrompt prompt;
+            TPaekAnalyserForm form(prompt);
+            form.State().MeasuredSample = PeakSample(1024);
+            form.State().PeakListOrigin = "sample.vtb";
+            form.State().DoubletResults.Valid = true;
+            TEditor editor;
+            editor.Confirm = confirm;
+            form.PeakListClick(editor);
+            QCOMPARE(form.PeakSelectionListBox->count(), confirm ? 1 : 2);
+            QCOMPARE(form.State().PeakListOrigin,
+                     confirm ? EditedByUserOrigin : QString("sample.vtb"));
+            QVERIFY(!form.State().DoubletResults.Valid);
+        }
+    }
+
+    void clippingAsksFirst() {
+        ScriptedPrompt prompt;
+        TPaekAnalyserForm form(prompt);
+        form.State().PeakListOrigin = "a.vtb";
+        prompt.Confirmations = {false, true};
+        form.DefineAnalysisClick();
+        QVERIFY(form.State().PostAnalysis.PeakListOrigin.isEmpty());
+        form.DefineAnalysisClick();
+        QCOMPARE(form.State().PostAnalysis.PeakListOrigin, QString("a.vtb"));
+        QCOMPARE(prompt.Questions,
+                 QStringList(2, "Clip actual analysis setup|Replace clipped analysis setup by "
+                                "actual setup?"));
+    }
+
+    // An error that a command lets through ends the command with its message;
+    // the program carries on.
+    void anEscapedErrorIsShownAndTheProgramCarriesOn() {
+        ScriptedPrompt prompt;
+        TPaekAnalyserForm form(prompt);
+        int calls = 0;
+        form.BindCommand({"Sample", "Import"}, [&calls] {
+            ++calls;
+            throw std::runtime_error("Matrix is singular");
+        });
+        form.MenuAction({"Sample", "Import"})->trigger();
+        form.MenuAction({"Sample", "Import"})->trigger();
+        QCOMPARE(calls, 2);
+        QCOMPARE(prompt.Messages, QStringList(2, "Matrix is singular"));
     }
 };
 

@@ -1,7 +1,6 @@
-#include "analysis/ClippedSetup.h"
-
-#include "FakeHost.h"
+// The solver commands and the clipped analysis setup of the workstation session.
 #include "TestHelpers.h"
+#include "workstation/Workstation.h"
 
 #include <cmath>
 
@@ -62,77 +61,55 @@ public:
     }
 };
 
-class RecordingSelector : public TTrapezoidSelector {
-public:
-    int Calls = 0;
-    QList<bool> Checked;
-    bool SelectPeaks(const QStringList&, QList<bool>& checked) override {
-        ++Calls;
-        checked = Checked;
-        return true;
-    }
-};
-
 void SetOrigins(TAnalysisState& s, const QString& origin) {
     s.EWCalOrigin = s.EfficiencyOrigin = s.PeakListOrigin = origin;
 }
 
 TEST(ClippedSetupTest, UseWithoutAClippedSetupChangesNothing) {
     for (const char* missing : {"all", "energy"}) {
-        FakeHost host;
-        host.Analysis.MeasuredSample = PairSample(10, 1000);
+        TWorkstation session;
+        TAnalysisState& s = session.State;
+        s.MeasuredSample = PairSample(10, 1000);
         if (QString(missing) == "energy") {
-            SetOrigins(host.Analysis, "first.vtb");
-            host.Analysis.EWCalOrigin.clear(); // clipped while the origin was empty
-            host.Prompts.Confirmations.push_back(true);
-            DefineAnalysisClick(host);
-            SetOrigins(host.Analysis, "now.vtb");
+            SetOrigins(s, "first.vtb");
+            s.EWCalOrigin.clear(); // clipped while the origin was empty
+            session.ClipAnalysisSetup();
+            SetOrigins(s, "now.vtb");
         }
-        host.Analysis.MeasuredSample.Calibration.ECal.C1 = 2;
-        UseAnalysisClick(host, nullptr, nullptr);
-        EXPECT_EQ(host.Prompts.Messages, QStringList{"Currently no analysis setup clipped!"});
-        EXPECT_EQ(+host.Analysis.MeasuredSample.Calibration.ECal.C1, 2.0f);
-        EXPECT_EQ(host.Refreshes, 0);
-        EXPECT_EQ(host.Analyses, 0);
+        s.MeasuredSample.Calibration.ECal.C1 = 2;
+        const TCommandResult r = session.UseClippedAnalysisSetup(nullptr);
+        EXPECT_EQ(r.Messages, QStringList{"Currently no analysis setup clipped!"});
+        EXPECT_EQ(+s.MeasuredSample.Calibration.ECal.C1, 2.0f);
+        EXPECT_EQ(r.Refresh, TRefresh::None);
     }
 }
 
-TEST(ClippedSetupTest, ClipAsksAndCopiesTheCurrentSetup) {
-    FakeHost host;
-    TAnalysisState& s = host.Analysis;
+TEST(ClippedSetupTest, ClipCopiesTheCurrentSetup) {
+    TWorkstation session;
+    TAnalysisState& s = session.State;
     s.MeasuredSample = PairSample(10, 1000);
     SetOrigins(s, "first.vtb");
     s.DoubletResults.Valid = true;
     s.TrapezoidSelection[2] = true;
-
-    host.Prompts.Confirmations.push_back(false);
-    DefineAnalysisClick(host);
-    EXPECT_EQ(
-        host.Prompts.Questions,
-        QStringList{"Clip actual analysis setup|Replace clipped analysis setup by actual setup?"});
-    EXPECT_TRUE(s.PostAnalysis.PeakListOrigin.isEmpty());
-
-    host.Prompts.Confirmations.push_back(true);
-    DefineAnalysisClick(host);
+    const TCommandResult r = session.ClipAnalysisSetup();
     EXPECT_EQ(s.PostAnalysis.EWCalOrigin, QString("first.vtb"));
     EXPECT_EQ(s.PostAnalysis.PeakList.Size, 3);
     EXPECT_EQ(+s.PostAnalysis.Calibration.WCal.W0, 5.0f);
     EXPECT_TRUE(s.PostAnalysis.SolveDoublets);
     EXPECT_FALSE(s.PostAnalysis.SolveTrapezoid);
     EXPECT_TRUE(s.PostAnalysis.TrapezoidSelection[2]);
-    EXPECT_EQ(host.Analyses, 0);
+    EXPECT_EQ(r.Refresh, TRefresh::None);
 }
 
 TEST(ClippedSetupTest, UseAppliesTheSetupAndReRunsTheClippedSolvers) {
-    FakeHost host;
-    TAnalysisState& s = host.Analysis;
+    TWorkstation session;
+    TAnalysisState& s = session.State;
     s.MeasuredSample = PairSample(10, 1000);
     SetOrigins(s, "first.vtb");
     s.DoubletResults.Valid = true;
     s.TrapezoidResults.Valid = true;
     s.TrapezoidSelection[2] = true; // only the single line at 600 keV
-    host.Prompts.Confirmations.push_back(true);
-    DefineAnalysisClick(host);
+    session.ClipAnalysisSetup();
     s.TrapezoidSelection[2] = false; // a later change does not reach the setup
     s.TrapezoidSelection[0] = true;
 
@@ -144,91 +121,85 @@ TEST(ClippedSetupTest, UseAppliesTheSetupAndReRunsTheClippedSolvers) {
     SetOrigins(s, "second.vtb");
     s.DoubletResults.Valid = false;
     s.TrapezoidResults.Valid = false;
-
     RecordingView view;
-    RecordingSelector selector;
-    UseAnalysisClick(host, &view, &selector);
-    EXPECT_TRUE(host.Prompts.Messages.isEmpty());
+    const TCommandResult r = session.UseClippedAnalysisSetup(&view);
+    EXPECT_TRUE(r.Messages.isEmpty());
     EXPECT_EQ(+s.MeasuredSample.Calibration.RCal.A0, 0.05f);
     EXPECT_EQ(s.MeasuredSample.PeakList.Size, 3);
     EXPECT_EQ(s.PeakListOrigin, QString("first.vtb"));
     EXPECT_EQ(s.EWCalOrigin, QString("first.vtb"));
     // The spectrum is still the second sample's.
     EXPECT_GT(+s.MeasuredSample.Sample.Spectrum.Channel[300], 1000);
-
     EXPECT_TRUE(s.DoubletResults.Valid);
     EXPECT_EQ(view.Fills, 1);
     EXPECT_EQ(view.Shows, 0);
     EXPECT_NEAR_REL(s.DoubletResults.Result[0].Area, 50000, 0.1);
-
     EXPECT_TRUE(s.TrapezoidResults.Valid);
-    EXPECT_EQ(selector.Calls, 0);
     EXPECT_FALSE(s.TrapezoidResults.Result[0].Significant);
     EXPECT_TRUE(s.TrapezoidResults.Result[2].Significant);
-
-    EXPECT_EQ(host.Refreshes, 1);
-    EXPECT_EQ(host.LastRefreshedList.Size, 3);
+    EXPECT_EQ(r.Refresh, TRefresh::PeakSelection);
 }
 
 TEST(ClippedSetupTest, UseKeepsResultsOfUnclippedSolversAndSkipsInvalidSamples) {
-    FakeHost host;
-    TAnalysisState& s = host.Analysis;
+    TWorkstation session;
+    TAnalysisState& s = session.State;
     s.MeasuredSample = PairSample(10, 1000);
     SetOrigins(s, "first.vtb");
-    host.Prompts.Confirmations.push_back(true);
-    DefineAnalysisClick(host); // neither solver valid
-
+    session.ClipAnalysisSetup(); // neither solver valid
     s.DoubletResults.Valid = true;
     s.DoubletResults.Result[1].Area = 123;
-    UseAnalysisClick(host, nullptr, nullptr);
+    EXPECT_EQ(session.UseClippedAnalysisSetup(nullptr).Refresh, TRefresh::PeakSelection);
     EXPECT_TRUE(s.DoubletResults.Valid);
     EXPECT_EQ(s.DoubletResults.Result[1].Area, 123.0f);
-    EXPECT_EQ(host.Refreshes, 1);
-
     // No valid sample: the setup is taken over, nothing is analysed.
     s.MeasuredSample.Valid = 0;
     s.MeasuredSample.PeakList.Size = 0;
     SetOrigins(s, "");
-    UseAnalysisClick(host, nullptr, nullptr);
+    EXPECT_EQ(session.UseClippedAnalysisSetup(nullptr).Refresh, TRefresh::None);
     EXPECT_EQ(s.MeasuredSample.PeakList.Size, 3);
     EXPECT_EQ(s.PeakListOrigin, QString("first.vtb"));
-    EXPECT_EQ(host.Refreshes, 1);
-    EXPECT_EQ(host.Analyses, 1);
 }
 
-TEST(ClippedSetupTest, SolverCommandsWorkOnThePreparedCopy) {
-    FakeHost host;
-    TAnalysisState& s = host.Analysis;
+TEST(SolverOperationsTest, SolversWorkOnThePreparedCopy) {
+    TWorkstation session;
+    TAnalysisState& s = session.State;
     RecordingView view;
-    RecordingSelector selector;
-
     // Without a valid sample nothing runs.
-    SolveDoubletClick(host, view);
-    TrapezoidClick(host, selector);
-    EXPECT_EQ(view.Fills + selector.Calls + host.Analyses, 0);
+    EXPECT_EQ(session.SolveDoublets(&view).Status, CommandNotRun);
+    EXPECT_EQ(session.SolveTrapezoid(TBoolArray{}).Status, CommandNotRun);
+    EXPECT_EQ(view.Fills, 0);
 
     s.MeasuredSample = PairSample(10, 20000);
     s.BackgroundSample = PairSample(10, 0); // flat 10 counts, same counting time
-    host.SubtractionChecked = true;
-    SolveDoubletClick(host, view);
+    session.BackgroundSubtraction = true;
+    EXPECT_EQ(session.SolveDoublets(&view).Refresh, TRefresh::Analysis);
     EXPECT_EQ(view.Shows, 1);
     EXPECT_TRUE(s.DoubletResults.Valid);
     EXPECT_NEAR(+view.Sample.Sample.Spectrum.Channel[5], 0, 1e-6);  // net copy
     EXPECT_EQ(+s.MeasuredSample.Sample.Spectrum.Channel[5], 10.0f); // sample untouched
-    EXPECT_EQ(host.Analyses, 1);
-
     view.Accept = false;
-    SolveDoubletClick(host, view);
+    session.SolveDoublets(&view);
     EXPECT_FALSE(s.DoubletResults.Valid);
-    EXPECT_EQ(host.Analyses, 2);
 
-    selector.Checked = {false, false, true};
-    TrapezoidClick(host, selector);
-    EXPECT_EQ(selector.Calls, 1);
+    TBoolArray selection{};
+    selection[2] = true;
+    EXPECT_EQ(session.SolveTrapezoid(selection).Refresh, TRefresh::Analysis);
     EXPECT_TRUE(s.TrapezoidSelection[2]);
     EXPECT_TRUE(s.TrapezoidResults.Valid);
     EXPECT_TRUE(s.TrapezoidResults.Result[2].Significant);
-    EXPECT_EQ(host.Analyses, 3);
+    // A dismissed selection window: results not valid, selection kept.
+    session.SolveTrapezoid(std::nullopt);
+    EXPECT_FALSE(s.TrapezoidResults.Valid);
+    EXPECT_TRUE(s.TrapezoidSelection[2]);
+}
+
+TEST(SolverOperationsTest, NoDoubletsIsReportedAsAMessage) {
+    TWorkstation session;
+    session.State.MeasuredSample = PairSample(10, 1000);
+    session.State.MeasuredSample.PeakList.Peak[1].Energy = 900; // no pair left
+    const TCommandResult r = session.SolveDoublets(nullptr);
+    EXPECT_EQ(r.Messages, QStringList{"No doublets identified"});
+    EXPECT_FALSE(session.State.DoubletResults.Valid);
 }
 
 } // namespace
