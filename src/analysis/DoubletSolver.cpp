@@ -4,6 +4,7 @@
 #include "analysis/RoiEvaluation.h"
 #include "analysis/TrapezoidSolver.h"
 #include "core/NumberFormat.h"
+#include "core/Single.h"
 
 #include <cmath>
 #include <cstring>
@@ -119,8 +120,8 @@ double SplitDoubletArea(int centreLower, int centreUpper, int first, int last,
         double q = 0;
         for (int ch = first; ch <= last; ++ch) {
             const std::size_t i = static_cast<std::size_t>(ch - first);
-            const float m = static_cast<float>(shapeLower[i] * aL / (SqrtTwoPi * sigmaLower) +
-                                               shapeUpper[i] * aU / (SqrtTwoPi * sigmaUpper));
+            const float m = ToSingle(shapeLower[i] * aL / (SqrtTwoPi * sigmaLower) +
+                                     shapeUpper[i] * aU / (SqrtTwoPi * sigmaUpper));
             const double diff = static_cast<double>(m) - corrected.Channel[ch];
             q += diff * diff;
         }
@@ -196,7 +197,7 @@ bool SolveDoublet(int energyA, int energyB, const TEnergyCalibration& ecal,
         for (int ch = first; ch <= last; ++ch) {
             const double b = meanL + (ch - first + 1) * slope;
             bsum += b;
-            corrected.Channel[ch] = static_cast<float>(spectrum.Channel[ch] - b);
+            corrected.Channel[ch] = ToSingle(spectrum.Channel[ch] - b);
         }
         const double gross = ChannelSum(first, last, spectrum);
 

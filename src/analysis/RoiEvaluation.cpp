@@ -4,7 +4,6 @@
 #include "core/NumberFormat.h"
 
 #include <algorithm>
-#include <cfloat>
 #include <cmath>
 #include <limits>
 
@@ -50,13 +49,6 @@ double ChannelAt(const TSpectrum& spectrum, double channel) {
 }
 
 } // namespace
-
-float ToSingle(double value) {
-    if (std::isfinite(value) && std::fabs(value) > FLT_MAX) {
-        return value > 0 ? FLT_MAX : -FLT_MAX;
-    }
-    return static_cast<float>(value);
-}
 
 double ExtractRoi(const TSpectrum& spectrum, double channel, double width, TRoiArray& extract,
                   int& count, double& expectedWidth, double& centreOffset) {

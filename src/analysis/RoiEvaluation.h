@@ -10,6 +10,7 @@
 // of the background under it.
 #pragma once
 
+#include "core/Single.h"
 #include "core/sample_types.h"
 
 #include <array>
@@ -100,8 +101,3 @@ bool PeakActivity(const TSampleFile& sample, int index, std::int64_t counts, dou
 bool ActivityOfCounts(const TPeakEntry& peak, std::int64_t timeSeconds,
                       const TEfficiencyCalibration& rcal, std::int64_t counts, double weightKg,
                       double& activity);
-
-// A double as a Single for storing in the records: finite values beyond the
-// Single range become +-FLT_MAX (a plain conversion would be undefined);
-// infinities and NaN stay what they are.
-float ToSingle(double value);

@@ -3,6 +3,7 @@
 #include "analysis/CalibrationFunctions.h"
 #include "analysis/RoiEvaluation.h"
 #include "core/NumberFormat.h"
+#include "core/Single.h"
 
 #include <cmath>
 #include <limits>
@@ -82,7 +83,7 @@ bool FitTrapezoid(int energyKeV, const TEnergyCalibration& ecal, const TPeakWidt
 
         // The baseline starts one slope above the left mean at the window's
         // first channel; the intercept is only stored.
-        auto baseline = [&](int ch) { return static_cast<float>(meanL + (ch - lf + 1) * slope); };
+        auto baseline = [&](int ch) { return ToSingle(meanL + (ch - lf + 1) * slope); };
         double B = 0;
         for (int ch = pf; ch <= pl; ++ch) {
             B += baseline(ch);
@@ -93,7 +94,7 @@ bool FitTrapezoid(int energyKeV, const TEnergyCalibration& ecal, const TPeakWidt
         const double centre = c0 + k;
         for (int ch = lf; ch <= rl; ++ch) {
             const double z = (ch - centre) / sigma;
-            const float g = static_cast<float>(std::exp(-0.5 * z * z) * N / (SqrtTwoPi * sigma));
+            const float g = ToSingle(std::exp(-0.5 * z * z) * N / (SqrtTwoPi * sigma));
             const float d = spectrum.Channel[ch] - baseline(ch);
             const double diff = static_cast<double>(g) - d;
             Q += diff * diff;

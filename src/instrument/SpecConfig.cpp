@@ -1,6 +1,7 @@
 #include "instrument/SpecConfig.h"
 
 #include "core/NumberFormat.h"
+#include "core/Single.h"
 
 #include <cstdint>
 
@@ -43,9 +44,9 @@ bool ReadSpecConfigFields(const TSpecConfigFields& fields, char decimalSeparator
     if (threshold == 0 || time16 == 0) {
         return false;
     }
-    config.PeakThreshold = static_cast<float>(threshold);
+    config.PeakThreshold = static_cast<float>(threshold); // an integer, always in range
     config.TimeToPeak = time16;
-    config.RequestedDL = static_cast<float>(limit);
+    config.RequestedDL = ToSingle(limit);
     const std::uint8_t mode = config.Mode;
     config.Mode = static_cast<std::uint8_t>((mode & ~1u) | (fields.SubtractBackground ? 1u : 0u));
     const bool selected = fields.PeakIndex >= 0 && fields.PeakIndex < fields.PeakItems.size();

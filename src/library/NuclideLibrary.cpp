@@ -1,6 +1,7 @@
 #include "library/NuclideLibrary.h"
 
 #include "core/NumberFormat.h"
+#include "core/Single.h"
 
 #include <QFile>
 
@@ -58,8 +59,8 @@ bool ParseLibraryLine(std::string_view line, char decimalSeparator, TPeakEntry& 
     TPeakEntry parsed{};
     std::memcpy(parsed.Name, name.data(), name.size());
     parsed.Energy = static_cast<std::uint16_t>(keV);
-    parsed.Probability = static_cast<float>(probability);
-    parsed.Limit = static_cast<float>(limit);
+    parsed.Probability = ToSingle(probability);
+    parsed.Limit = ToSingle(limit);
     entry = parsed;
     return true;
 }

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cfloat>
+
 #include <ostream>
 
 #include <cstring>
@@ -127,6 +129,34 @@ TEST(SpecConfigReadTest, ModeBitsDetectionLimitAndSelection) {
     EXPECT_EQ(Copy(config.RequestedDL), 2.5f);
     EXPECT_EQ(Copy(config.PeakIndexDL), -1);
 }
+
+struct DetectionLimitCase {
+    const char* Name;
+    const char* Text;
+    float Expected;
+};
+
+class SpecConfigDetectionLimitTest : public ::testing::TestWithParam<DetectionLimitCase> {};
+
+// A limit beyond a Single's range is stored as the largest Single (a plain
+// conversion is undefined); one below its smallest as 0.
+TEST_P(SpecConfigDetectionLimitTest, IsStoredAsSingle) {
+    TSpecConfigFields fields;
+    FillSpecConfigFields(TSpecConfig{100.0f, 2, 0x06, 7.0f, 1}, TwoPeaks(), '.', fields);
+    fields.DetectionLimit = QString::fromLatin1(GetParam().Text);
+    TSpecConfig config{100.0f, 2, 0x06, 7.0f, 1};
+    ASSERT_TRUE(ReadSpecConfigFields(fields, '.', config));
+    EXPECT_EQ(Copy(config.RequestedDL), GetParam().Expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, SpecConfigDetectionLimitTest,
+    ::testing::Values(DetectionLimitCase{.Name = "Ordinary", .Text = "2.5", .Expected = 2.5f},
+                      DetectionLimitCase{.Name = "Huge", .Text = "1e300", .Expected = FLT_MAX},
+                      DetectionLimitCase{
+                          .Name = "NegativeHuge", .Text = "-1e300", .Expected = -FLT_MAX},
+                      DetectionLimitCase{.Name = "Tiny", .Text = "1e-300", .Expected = 0.0f}),
+    [](const auto& info) { return std::string(info.param.Name); });
 
 class TOneShotView : public TSpecConfigView {
 public:

@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 
 #include <cctype>
+#include <cfloat>
 #include <fstream>
 #include <string>
 
@@ -52,6 +53,22 @@ INSTANTIATE_TEST_SUITE_P(
                  .Energy = 662,
                  .Probability = 85.1f,
                  .Limit = 600},
+        // Numbers beyond a Single's range are stored as the largest Single;
+        // ones below its smallest as 0 (a plain conversion is undefined).
+        LineCase{.Title = "huge probability and limit",
+                 .Line = "Cs137\t661,66\t1e300\t-1e300",
+                 .Accepted = true,
+                 .Name = "Cs137",
+                 .Energy = 662,
+                 .Probability = FLT_MAX,
+                 .Limit = -FLT_MAX},
+        LineCase{.Title = "tiny probability and limit",
+                 .Line = "Cs137\t661,66\t1e-300\t-1e-300",
+                 .Accepted = true,
+                 .Name = "Cs137",
+                 .Energy = 662,
+                 .Probability = 0,
+                 .Limit = 0},
         LineCase{.Title = "three fields: no limit",
                  .Line = "Ra226\t186,2\t3,6",
                  .Accepted = true,
