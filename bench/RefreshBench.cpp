@@ -2,7 +2,7 @@
 // sample with 16 lines and background subtraction, and the three plots drawn
 // into images of their on-screen sizes. One frame at 60 Hz is 16.7 ms.
 #include "analysis/AnalysisRun.h"
-#include "ui/plots/DrawRunPlot.h"
+#include "plots/DrawRunPlot.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,14 +1,15 @@
 #include "ui/PaekAnalyserForm.h"
-#include "ui/WindowStyle.h"
+#include "widgets/Controls.h"
+#include "widgets/WindowStyle.h"
 
 #include "core/FileDialogs.h"
 #include "core/NumberFormat.h"
 #include "instrument/SpecConfig.h"
 #include "library/PeakListEditor.h"
+#include "plots/DrawRunPlot.h"
+#include "plots/Plots.h"
 #include "ui/ExchangeBlocker.h"
-#include "ui/PaintBox.h"
-#include "ui/plots/DrawRunPlot.h"
-#include "ui/plots/Plots.h"
+#include "widgets/PaintBox.h"
 
 #include <QAction>
 #include <QApplication>
@@ -21,7 +22,6 @@
 
 namespace {
 
-const QColor LightGrey(211, 211, 211);
 const QString InitialCaption = QStringLiteral("Zel Korda Works 2.0.4");
 const QString InitialDescription = QStringLiteral("Sample description");
 
@@ -34,15 +34,6 @@ QColor ReportColour(TReportColour c) {
     default:
         return QColor(0, 0, 0);
     }
-}
-
-QLineEdit* ReadOnlyEdit(QWidget* parent, const QString& text) {
-    auto* edit = new QLineEdit(text, parent);
-    edit->setReadOnly(true);
-    QPalette pal = edit->palette();
-    pal.setColor(QPalette::Base, LightGrey);
-    edit->setPalette(pal);
-    return edit;
 }
 
 } // namespace
@@ -81,9 +72,9 @@ void TPaekAnalyserForm::CreateControls() {
     connect(ComPortComboBox, &TPortComboBox::DropDown, this,
             &TPaekAnalyserForm::ComPortComboBoxDropDown);
 
-    SampleInfoEdit = ReadOnlyEdit(client, InitialDescription);
+    SampleInfoEdit = MakeReadOnlyEdit(client, InitialDescription);
     SampleInfoEdit->setGeometry(79, 5, 466, 21);
-    CursorInfoEdit = ReadOnlyEdit(client, "keV");
+    CursorInfoEdit = MakeReadOnlyEdit(client, "keV");
     CursorInfoEdit->setGeometry(551, 5, 153, 21);
 
     BackgroundSubtractionCheckBox = new QCheckBox("Background Subtraction", client);

@@ -100,6 +100,8 @@ TCommandResult TWorkstation::ReadCurrentSample(const QString& port) {
         State.MeasuredSample = *measured;
         if (backgroundRead) {
             State.BackgroundSample = *background;
+            State.BackgroundOrigin =
+                InstrumentOrigin(State.BackgroundSample.Sample.Parameter.SerialNumber);
         }
     }
     // The box is checked whatever the read gave; checking it runs its

@@ -1,7 +1,7 @@
 // Every plot draws any record without reading outside its arrays.
 #include "HostileRecords.h"
 #include "analysis/RoiEvaluation.h"
-#include "ui/plots/Plots.h"
+#include "plots/Plots.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "ui/plots/Plots.h"
+#include "plots/Plots.h"
 
 #include "core/NumberFormat.h"
 

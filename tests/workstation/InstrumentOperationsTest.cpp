@@ -178,6 +178,7 @@ TEST_F(ReadSampleTest, InBackgroundModeAddsTheScaledBackgroundBack) {
     const TAnalysisState& s = State();
     EXPECT_EQ(Copy(s.BackgroundSample.Valid), 1);
     EXPECT_EQ(Copy(s.BackgroundSample.Sample.Parameter.SampleID), 81u);
+    EXPECT_EQ(s.BackgroundOrigin, "read from instrument SN:1234");
     // Net counts 3i+1 plus (600 / 1200) of the background's 2i+1.
     for (int i : {0, 1, 100, 255}) {
         EXPECT_EQ(Copy(s.MeasuredSample.Sample.Spectrum.Channel[i]),

@@ -1,7 +1,9 @@
 #include "analysis/forms/DoubletSolverForm.h"
-#include "ui/WindowStyle.h"
+#include "widgets/Controls.h"
+#include "widgets/PaintBox.h"
+#include "widgets/WindowStyle.h"
 
-#include "ui/plots/Plots.h"
+#include "plots/Plots.h"
 
 #include <QLabel>
 #include <QListWidget>
@@ -10,43 +12,6 @@
 #include <QPushButton>
 
 #include <functional>
-
-namespace {
-
-// A plain area whose painting is done by its owner.
-class TDoubletPaintArea : public QWidget {
-public:
-    TDoubletPaintArea(QWidget* parent, std::function<void(QPainter&)> paint)
-        : QWidget(parent), Paint(std::move(paint)) {}
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        Paint(painter);
-    }
-
-private:
-    std::function<void(QPainter&)> Paint;
-};
-
-QLabel* MakeLabel(QWidget* parent, const char* name, const QString& caption, int x, int y) {
-    auto* label = new QLabel(caption, parent);
-    label->setObjectName(name);
-    label->move(x, y);
-    label->adjustSize();
-    return label;
-}
-
-QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption,
-                        const QRect& geometry) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    button->setGeometry(geometry);
-    button->setAutoDefault(false);
-    return button;
-}
-
-} // namespace
 
 TDoubletSolverForm::TDoubletSolverForm(QWidget* parent) : QDialog(parent) {
     createControls();
@@ -69,7 +34,9 @@ void TDoubletSolverForm::createControls() {
     SolvedDoubletsListBox->setObjectName("SolvedDoubletsListBox");
     SolvedDoubletsListBox->setGeometry(185, 32, 241, 349);
 
-    DoubletPaintBox = new TDoubletPaintArea(this, [this](QPainter& p) { UpdateDoubletView(p); });
+    auto* paintBox = new TPaintBox(this);
+    paintBox->OnPaint = [this](QPainter& p, const QRect&) { UpdateDoubletView(p); };
+    DoubletPaintBox = paintBox;
     DoubletPaintBox->setObjectName("DoubletPaintBox");
     DoubletPaintBox->setGeometry(432, 32, 577, 349);
 

@@ -1,5 +1,5 @@
 #include "analysis/forms/TrapezoidSolverForm.h"
-#include "ui/WindowStyle.h"
+#include "widgets/WindowStyle.h"
 
 #include <QListWidget>
 #include <QPalette>

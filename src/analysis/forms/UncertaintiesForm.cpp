@@ -1,5 +1,5 @@
 #include "analysis/forms/UncertaintiesForm.h"
-#include "ui/WindowStyle.h"
+#include "widgets/WindowStyle.h"
 
 #include "core/NumberFormat.h"
 

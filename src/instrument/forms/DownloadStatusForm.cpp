@@ -1,34 +1,26 @@
 #include "instrument/forms/DownloadStatusForm.h"
-#include "ui/WindowStyle.h"
+#include "widgets/Controls.h"
+#include "widgets/WindowStyle.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QWindow>
 
-namespace {
-
-QLabel* MakeLabel(QWidget* parent, const QString& text, int x, int y, int width) {
-    auto* label = new QLabel(text, parent);
-    label->setGeometry(x, y, width, 16);
-    return label;
-}
-
-} // namespace
-
 TDownloadStatusForm::TDownloadStatusForm(QWidget* parent) : QWidget(parent, Qt::Dialog) {
     setWindowTitle(QStringLiteral("Read Samples"));
     ApplyWindowStyle(this);
     setFixedSize(260, 104);
-    MakeLabel(this, QStringLiteral("Stored Samples"), 16, 12, 120);
-    TotalRecordsLabel = MakeLabel(this, QStringLiteral("0"), 150, 12, 90);
-    TotalRecordsLabel->setObjectName(QStringLiteral("TotalRecordsLabel"));
-    MakeLabel(this, QStringLiteral("Recieved Samples"), 16, 34, 120);
-    RecievedRecordsLabel = MakeLabel(this, QStringLiteral("0"), 150, 34, 90);
-    RecievedRecordsLabel->setObjectName(QStringLiteral("RecievedRecordsLabel"));
-    MakeLabel(this, QStringLiteral("File:"), 16, 56, 120);
-    FileNameLabel = MakeLabel(this, QString(), 16, 76, 228);
-    FileNameLabel->setObjectName(QStringLiteral("FileNameLabel"));
+    MakeLabel(this, "StoredSamplesCaption", QStringLiteral("Stored Samples"),
+              QRect(16, 12, 120, 16));
+    TotalRecordsLabel =
+        MakeLabel(this, "TotalRecordsLabel", QStringLiteral("0"), QRect(150, 12, 90, 16));
+    MakeLabel(this, "RecievedSamplesCaption", QStringLiteral("Recieved Samples"),
+              QRect(16, 34, 120, 16));
+    RecievedRecordsLabel =
+        MakeLabel(this, "RecievedRecordsLabel", QStringLiteral("0"), QRect(150, 34, 90, 16));
+    MakeLabel(this, "FileCaption", QStringLiteral("File:"), QRect(16, 56, 120, 16));
+    FileNameLabel = MakeLabel(this, "FileNameLabel", QString(), QRect(16, 76, 228, 16));
 }
 
 void TDownloadStatusForm::Show() {

@@ -1,5 +1,5 @@
 #include "instrument/forms/SpecConfigForm.h"
-#include "ui/WindowStyle.h"
+#include "widgets/WindowStyle.h"
 
 #include "core/NumberFormat.h"
 

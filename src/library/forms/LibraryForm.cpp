@@ -1,5 +1,6 @@
 #include "library/forms/LibraryForm.h"
-#include "ui/WindowStyle.h"
+#include "widgets/Controls.h"
+#include "widgets/WindowStyle.h"
 
 #include "library/PeakListFile.h"
 
@@ -7,25 +8,7 @@
 #include <QListWidget>
 #include <QPushButton>
 
-namespace {
-
-QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption,
-                        const QRect& geometry) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    button->setGeometry(geometry);
-    button->setAutoDefault(false);
-    return button;
-}
-
-QListWidget* MakeList(QWidget* parent, const char* name, const QRect& geometry) {
-    auto* list = new QListWidget(parent);
-    list->setObjectName(name);
-    list->setGeometry(geometry);
-    return list;
-}
-
-} // namespace
+namespace {} // namespace
 
 TLibraryForm::TLibraryForm(TPrompt& prompt, char decimalSeparator, QWidget* parent)
     : QDialog(parent), Prompt(prompt), DecimalSeparator(decimalSeparator) {

@@ -3,7 +3,7 @@
 #include "core/SampleFiles.h"
 #include "library/PeakListEditor.h"
 #include "ui/PaekAnalyserForm.h"
-#include "ui/PaintBox.h"
+#include "widgets/PaintBox.h"
 #include "ui/WindowFonts.h"
 
 #include <QAction>

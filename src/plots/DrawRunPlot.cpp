@@ -1,6 +1,6 @@
-#include "ui/plots/DrawRunPlot.h"
+#include "plots/DrawRunPlot.h"
 
-#include "ui/plots/Plots.h"
+#include "plots/Plots.h"
 
 void DrawRunPlot(const TAnalysisRun& run, const TPlot& plot, QPainter& painter, const QRect& rect) {
     switch (plot.Kind) {

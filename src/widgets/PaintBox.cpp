@@ -1,4 +1,4 @@
-#include "ui/PaintBox.h"
+#include "widgets/PaintBox.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "ui/plots/Plots.h"
+#include "plots/Plots.h"
 
 #include "analysis/CalibrationFunctions.h"
 #include "core/NumberFormat.h"
