@@ -24,6 +24,11 @@ TDownloadStatusForm::TDownloadStatusForm(QWidget* parent) : QWidget(parent, Qt::
 }
 
 void TDownloadStatusForm::Show() {
+    // Over the middle of the window that started the download.
+    if (QWidget* owner = parentWidget(); owner != nullptr && !isVisible()) {
+        const QRect frame = owner->window()->frameGeometry();
+        move(frame.center() - QPoint(width() / 2, height() / 2));
+    }
     show();
     raise();
     // The download blocks the event loop: wait until the window system has
