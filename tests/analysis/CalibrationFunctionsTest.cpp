@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <limits>
+#include <ostream>
 
 namespace {
 
@@ -20,6 +21,10 @@ struct EnergyCase {
     double channel;
     bool outside;
 };
+
+void PrintTo(const EnergyCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class EnergyToChannelTest : public ::testing::TestWithParam<EnergyCase> {};
 
@@ -85,6 +90,10 @@ struct WidthCase {
     double width;
     bool outside;
 };
+
+void PrintTo(const WidthCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class PeakWidthTest : public ::testing::TestWithParam<WidthCase> {};
 

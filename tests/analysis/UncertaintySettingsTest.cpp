@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <ostream>
 
 namespace {
 
@@ -144,6 +145,10 @@ struct StatementCase {
     TPeakResult result;
     const char* expected;
 };
+
+void PrintTo(const StatementCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ActivityStatementTest : public ::testing::TestWithParam<StatementCase> {};
 

@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 
 #include <functional>
+#include <ostream>
 #include <string>
 
 #include <sys/stat.h>
@@ -28,6 +29,10 @@ struct TargetCase {
     std::function<QString(const QDir& dir)> Make;
     const char* Reason;
 };
+
+void PrintTo(const TargetCase& c, std::ostream* os) {
+    *os << c.Name;
+}
 
 class NonRegularTargetTest : public ::testing::TestWithParam<TargetCase> {};
 

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <ostream>
 
 namespace {
 
@@ -14,6 +15,10 @@ struct FixedCase {
     int decimals;
     const char* expected;
 };
+
+void PrintTo(const FixedCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class FixedTest : public ::testing::TestWithParam<FixedCase> {};
 
@@ -116,6 +121,10 @@ struct GeneralCase {
     int digits;
     const char* expected;
 };
+
+void PrintTo(const GeneralCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class GeneralTest : public ::testing::TestWithParam<GeneralCase> {};
 

@@ -12,6 +12,7 @@
 
 #include <memory>
 #include <optional>
+#include <ostream>
 
 namespace {
 
@@ -20,6 +21,10 @@ struct TFaultTextCase {
     const char* Text;
     std::optional<TSimFault> Parsed; // empty: rejected
 };
+
+void PrintTo(const TFaultTextCase& c, std::ostream* os) {
+    *os << c.Name;
+}
 
 class FaultTextTest : public ::testing::TestWithParam<TFaultTextCase> {};
 

@@ -17,6 +17,7 @@
 #include <csignal>
 #include <cstring>
 #include <functional>
+#include <ostream>
 #include <string>
 
 #include <sched.h>
@@ -151,6 +152,10 @@ std::string SaveOverGoodFile(const SaveCase& c, const QString& dir,
         }
     }
     return problems;
+}
+
+void PrintTo(const SaveCase& c, std::ostream* os) {
+    *os << c.Name;
 }
 
 class SaveFailureTest : public ::testing::TestWithParam<SaveCase> {};
