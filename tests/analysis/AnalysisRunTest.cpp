@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <ostream>
 
 namespace {
 
@@ -169,6 +170,10 @@ struct DiagnosticCase {
     const char* lineEnd;
 };
 
+void PrintTo(const DiagnosticCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class DiagnosticLineTest : public ::testing::TestWithParam<DiagnosticCase> {};
 
 TEST_P(DiagnosticLineTest, WritesTheCodesLine) {
@@ -176,11 +181,8 @@ TEST_P(DiagnosticLineTest, WritesTheCodesLine) {
     TAnalysisState state;
     TSampleFile& s = state.MeasuredSample;
     s = GaussianPeakSample(4096, 3000); // the peak list line below decides what is seen
-    for (int i = 0; i < 4096; ++i) {
-        const double z = (i + 0.5 - 1000) / c.sigma;
-        s.Sample.Spectrum.Channel[i] = static_cast<float>(
-            100 + c.peakCounts / (c.sigma * std::sqrt(2 * M_PI)) * std::exp(-0.5 * z * z));
-    }
+    SetChannels(s,
+                [&](int i) { return 100 + GaussianCounts(i + 0.5, 1000, c.sigma, c.peakCounts); });
     s.Sample.Parameter.Weight = c.weight;
     AddPeak(s, "X", c.energy, 100);
     TAnalysisOptions options;

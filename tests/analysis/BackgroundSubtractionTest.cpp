@@ -1,9 +1,11 @@
 #include "analysis/BackgroundSubtraction.h"
+#include "SampleFixtures.h"
 
 #include <gtest/gtest.h>
 
 #include <cfloat>
 #include <cstring>
+#include <ostream>
 
 namespace {
 
@@ -13,22 +15,19 @@ template <typename T> T Value(T v) {
     return v;
 }
 
+// Every stored channel holds level + (i % 10), also beyond `size`.
 TSampleFile Measurement(std::uint32_t time, float level, std::uint16_t size = 4096) {
-    TSampleFile sample{};
-    sample.Valid = 1;
-    sample.Sample.Parameter.SampleInterval = time;
-    sample.Sample.Spectrum.Size = size;
-    for (int i = 0; i < MaxChannels; ++i) {
-        sample.Sample.Spectrum.Channel[i] = level + static_cast<float>(i % 10);
-    }
-    sample.Calibration.ECal = {0, 1, 0, 0};
+    TSampleFile sample = FlatSample(size);
+    SetChannels(
+        sample, [level](int i) { return level + static_cast<float>(i % 10); }, MaxChannels);
+    SetMeasurement(sample, time, 0);
+    SetCalibration(sample, ChannelIsKeV);
     return sample;
 }
 
 TPeakList OneLine(std::uint16_t energy) {
     TPeakList list{};
-    list.Size = 1;
-    list.Peak[0].Energy = energy;
+    AddPeak(list, PeakLine("", energy, 0, 0));
     return list;
 }
 
@@ -38,6 +37,10 @@ struct SubtractionCase {
     TSampleFile background;
     bool applied;
 };
+
+void PrintTo(const SubtractionCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class SubtractBackgroundTest : public ::testing::TestWithParam<SubtractionCase> {};
 
@@ -131,6 +134,10 @@ struct PrepareCase {
     std::uint32_t backgroundTime;
     bool subtracted;
 };
+
+void PrintTo(const PrepareCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class PrepareWorkingCopyTest : public ::testing::TestWithParam<PrepareCase> {};
 

@@ -2,6 +2,7 @@
 #include "analysis/RoiEvaluation.h"
 #include "analysis/TrapezoidSolver.h"
 
+#include "SampleFixtures.h"
 #include "ScriptedPrompt.h"
 #include "TestHelpers.h"
 #include "core/NumberFormat.h"
@@ -12,39 +13,15 @@
 
 namespace {
 
-// Energy E keV sits at channel E (C1 = 1); every line has width `sigma`.
-TSampleFile FlatSample(double sigma, float level, int size = 1024) {
-    TSampleFile s{};
-    s.Valid = 1;
-    s.Sample.Spectrum.Size = static_cast<std::uint16_t>(size);
-    for (int ch = 0; ch < size; ++ch) {
-        s.Sample.Spectrum.Channel[ch] = level;
-    }
-    s.Calibration.ECal = {0.0f, 1.0f, 0.0f, 0.0f};
-    s.Calibration.WCal = {static_cast<float>(sigma), 0.0f, 0.0f};
-    s.Calibration.RCal = {0.05f, 0.0f, 0.0f, 0.0f};
-    s.Sample.Parameter.SampleInterval = 1000;
-    s.Sample.Parameter.Weight = 0.5f;
+// Energy E keV sits at channel E; every line has width `sigma`; a flat
+// background of `level` counts, efficiency 5 %, 1000 s, 0.5 kg and seven
+// stored results.
+TSampleFile LineSample(double sigma, float level, int size = 1024) {
+    TSampleFile s = FlatSample(size, level);
+    SetCalibration(s, ChannelIsKeV, ConstantWidth(sigma), FivePercent);
+    SetMeasurement(s, 1000, 0.5f);
     s.Results.Size = 7;
     return s;
-}
-
-void AddGaussian(TSpectrum& sp, double centre, double sigma, double area) {
-    for (int ch = 0; ch < sp.Size; ++ch) {
-        const double z = (ch - centre) / sigma;
-        sp.Channel[ch] +=
-            static_cast<float>(area * std::exp(-0.5 * z * z) / (std::sqrt(2 * M_PI) * sigma));
-    }
-}
-
-void AddPeak(TSampleFile& s, const char* name, int energy) {
-    TPeakEntry p{};
-    SetPeakName(p, name);
-    p.Energy = static_cast<std::uint16_t>(energy);
-    p.Probability = 40;
-    p.Limit = -1;
-    s.PeakList.Peak[s.PeakList.Size] = p;
-    ++s.PeakList.Size;
 }
 
 class RecordingView : public TDoubletView {
@@ -84,17 +61,17 @@ TEST(DoubletSolverTest, FindsOverlappingPairsOnce) {
         {"line outside the spectrum", {300, 2000, 306}, 1},
     };
     for (const Case& c : cases) {
-        TSampleFile s = FlatSample(5, 0);
+        TSampleFile s = LineSample(5, 0);
         for (int e : c.Energies) {
-            AddPeak(s, "P", e);
+            AddPeak(s, "P", e, 40);
         }
         TDoubletList pairs;
         FindDoublets(s.PeakList, s.Calibration.ECal, s.Calibration.WCal, 1024, pairs);
         EXPECT_EQ(pairs.Size, c.Pairs) << c.Title;
     }
-    TSampleFile s = FlatSample(5, 0);
-    AddPeak(s, "Lo", 300);
-    AddPeak(s, "Hi", 312);
+    TSampleFile s = LineSample(5, 0);
+    AddPeak(s, "Lo", 300, 40);
+    AddPeak(s, "Hi", 312, 40);
     TDoubletList pairs;
     FindDoublets(s.PeakList, s.Calibration.ECal, s.Calibration.WCal, 1024, pairs);
     ASSERT_EQ(pairs.Size, 1);
@@ -116,15 +93,15 @@ TEST(DoubletSolverTest, FindsOverlappingPairsOnce) {
 TEST(DoubletSolverTest, ExamplePairUsesItsWindowsAndSplitsTheArea) {
     // Lines at 300 and 312 (sigma 5): at shift 0 the left window is 280..284,
     // the right one 328..332 and the doublet region 285..327.
-    TSampleFile s = FlatSample(5, 0);
+    TSampleFile s = LineSample(5, 0);
     TSpectrum& sp = s.Sample.Spectrum;
     for (int ch = 0; ch < sp.Size; ++ch) {
         sp.Channel[ch] = static_cast<float>(50 + 0.2 * ch);
     }
     AddGaussian(sp, 300, 5, 40000);
     AddGaussian(sp, 312, 5, 10000);
-    AddPeak(s, "Ac-228", 312);
-    AddPeak(s, "Pb-214", 300);
+    AddPeak(s, "Ac-228", 312, 40);
+    AddPeak(s, "Pb-214", 300, 40);
 
     TDoubletSolution sol{};
     ASSERT_FALSE(SolveDoublet(312, 300, s.Calibration.ECal, s.Calibration.WCal, sp, sol));
@@ -208,12 +185,12 @@ TEST(DoubletSolverTest, SplitFindsTheSharesAndUncertainties) {
 }
 
 TEST(DoubletSolverTest, NonPositiveJointAreaGivesDetectionLimits) {
-    TSampleFile s = FlatSample(5, 100);
+    TSampleFile s = LineSample(5, 100);
     for (int ch = 285; ch <= 327; ++ch) {
         s.Sample.Spectrum.Channel[ch] = 60; // a dip under the pair
     }
-    AddPeak(s, "Lo", 300);
-    AddPeak(s, "Hi", 312);
+    AddPeak(s, "Lo", 300, 40);
+    AddPeak(s, "Hi", 312, 40);
     RecordingView view;
     ScriptedPrompt prompt;
     TDoubletResultList results{};
@@ -250,10 +227,10 @@ TEST(DoubletSolverTest, RefusedPairsAreListedWithoutResults) {
         {"windows without channels", 0.6, 300, 301, 1024},
     };
     for (const Case& c : cases) {
-        TSampleFile s = FlatSample(c.Sigma, 100, c.Size);
+        TSampleFile s = LineSample(c.Sigma, 100, c.Size);
         AddGaussian(s.Sample.Spectrum, c.Lower, c.Sigma, 5000);
-        AddPeak(s, "Lo", c.Lower);
-        AddPeak(s, "Hi", c.Upper);
+        AddPeak(s, "Lo", c.Lower, 40);
+        AddPeak(s, "Hi", c.Upper, 40);
         TDoubletSolution sol{};
         EXPECT_TRUE(SolveDoublet(c.Lower, c.Upper, s.Calibration.ECal, s.Calibration.WCal,
                                  s.Sample.Spectrum, sol))
@@ -269,20 +246,20 @@ TEST(DoubletSolverTest, RefusedPairsAreListedWithoutResults) {
         EXPECT_TRUE(results.Valid) << c.Title;
     }
     // Just inside: 22 - 20 - 2 = 0.
-    TSampleFile s = FlatSample(5, 100);
+    TSampleFile s = LineSample(5, 100);
     TDoubletSolution sol{};
     EXPECT_FALSE(
         SolveDoublet(22, 31, s.Calibration.ECal, s.Calibration.WCal, s.Sample.Spectrum, sol));
 }
 
 TEST(DoubletSolverTest, SharedPeakTakesTheLaterPair) {
-    TSampleFile s = FlatSample(5, 20);
+    TSampleFile s = LineSample(5, 20);
     AddGaussian(s.Sample.Spectrum, 300, 5, 20000);
     AddGaussian(s.Sample.Spectrum, 306, 5, 20000);
     AddGaussian(s.Sample.Spectrum, 312, 5, 20000);
-    AddPeak(s, "A", 300);
-    AddPeak(s, "B", 306);
-    AddPeak(s, "C", 312);
+    AddPeak(s, "A", 300, 40);
+    AddPeak(s, "B", 306, 40);
+    AddPeak(s, "C", 312, 40);
     RecordingView view;
     ScriptedPrompt prompt;
     TDoubletResultList results{};
@@ -299,11 +276,11 @@ TEST(DoubletSolverTest, SharedPeakTakesTheLaterPair) {
 }
 
 TEST(DoubletSolverTest, ModesAndTheWindowAnswer) {
-    TSampleFile s = FlatSample(5, 20);
+    TSampleFile s = LineSample(5, 20);
     AddGaussian(s.Sample.Spectrum, 300, 5, 20000);
     AddGaussian(s.Sample.Spectrum, 312, 5, 20000);
-    AddPeak(s, "A", 300);
-    AddPeak(s, "B", 312);
+    AddPeak(s, "A", 300, 40);
+    AddPeak(s, "B", 312, 40);
     ScriptedPrompt prompt;
     TDoubletResultList results{};
 
@@ -325,9 +302,9 @@ TEST(DoubletSolverTest, ModesAndTheWindowAnswer) {
     EXPECT_TRUE(prompt.Messages.isEmpty());
 
     // No pair: the message in either mode, the window is filled but not shown.
-    TSampleFile apart = FlatSample(5, 20);
-    AddPeak(apart, "A", 300);
-    AddPeak(apart, "B", 321);
+    TSampleFile apart = LineSample(5, 20);
+    AddPeak(apart, "A", 300, 40);
+    AddPeak(apart, "B", 321, 40);
     for (std::uint8_t mode : {0, 1}) {
         RecordingView v;
         results.Valid = true;
@@ -343,9 +320,9 @@ TEST(DoubletSolverTest, ModesAndTheWindowAnswer) {
 }
 
 TEST(DoubletSolverTest, PlotChoiceFollowsTheSolvedEntries) {
-    TSampleFile s = FlatSample(5, 20);
-    AddPeak(s, "A", 300);
-    AddPeak(s, "B", 312);
+    TSampleFile s = LineSample(5, 20);
+    AddPeak(s, "A", 300, 40);
+    AddPeak(s, "B", 312, 40);
     TDoubletList pairs;
     FindDoublets(s.PeakList, s.Calibration.ECal, s.Calibration.WCal, 1024, pairs);
     TDoubletResultList results{};

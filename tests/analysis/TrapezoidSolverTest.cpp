@@ -1,47 +1,24 @@
 #include "analysis/TrapezoidSolver.h"
 #include "analysis/RoiEvaluation.h"
 
+#include "SampleFixtures.h"
 #include "TestHelpers.h"
 #include "core/NumberFormat.h"
 
 #include <cmath>
+#include <ostream>
 #include <string>
 
 namespace {
 
 // A sample whose line `energy` keV sits at channel energy + 0.4 with a fixed
-// width of `sigma` channels, on a flat background of `level` counts.
-TSampleFile FlatSample(double sigma, float level, int size = 1024) {
-    TSampleFile s{};
-    s.Valid = 1;
-    s.Sample.Spectrum.Size = static_cast<std::uint16_t>(size);
-    for (int ch = 0; ch < size; ++ch) {
-        s.Sample.Spectrum.Channel[ch] = level;
-    }
-    s.Calibration.ECal = {0.4f, 1.0f, 0.0f, 0.0f};
-    s.Calibration.WCal = {static_cast<float>(sigma), 0.0f, 0.0f};
-    s.Calibration.RCal = {0.05f, 0.0f, 0.0f, 0.0f}; // efficiency 5 % everywhere
-    s.Sample.Parameter.SampleInterval = 1000;
-    s.Sample.Parameter.Weight = 0.5f;
+// width of `sigma` channels, on a flat background of `level` counts;
+// efficiency 5 % everywhere, 1000 s, 0.5 kg.
+TSampleFile LineSample(double sigma, float level, int size = 1024) {
+    TSampleFile s = FlatSample(size, level);
+    SetCalibration(s, {0.4f, 1.0f, 0.0f, 0.0f}, ConstantWidth(sigma), FivePercent);
+    SetMeasurement(s, 1000, 0.5f);
     return s;
-}
-
-void AddGaussian(TSampleFile& s, double centre, double sigma, double area) {
-    for (int ch = 0; ch < s.Sample.Spectrum.Size; ++ch) {
-        const double z = (ch - centre) / sigma;
-        s.Sample.Spectrum.Channel[ch] +=
-            static_cast<float>(area * std::exp(-0.5 * z * z) / (std::sqrt(2 * M_PI) * sigma));
-    }
-}
-
-void AddPeak(TSampleFile& s, const char* name, int energy, float probability = 50) {
-    TPeakEntry p{};
-    SetPeakName(p, name);
-    p.Energy = static_cast<std::uint16_t>(energy);
-    p.Probability = probability;
-    p.Limit = -1;
-    s.PeakList.Peak[s.PeakList.Size] = p;
-    ++s.PeakList.Size;
 }
 
 struct LayoutCase {
@@ -50,13 +27,17 @@ struct LayoutCase {
     int W, R, S; // half width of the peak region, window length, shift range
 };
 
+void PrintTo(const LayoutCase& c, std::ostream* os) {
+    *os << c.Title;
+}
+
 class TrapezoidLayoutTest : public ::testing::TestWithParam<LayoutCase> {};
 
 // On a flat spectrum every shift fits equally well, so the last one (+s) is
 // kept: the geometry shows the rounded half width, window and shift range.
 TEST_P(TrapezoidLayoutTest, RoundsHalvesToEven) {
     const LayoutCase& c = GetParam();
-    const TSampleFile s = FlatSample(c.Sigma, 100);
+    const TSampleFile s = LineSample(c.Sigma, 100);
     TTrapezoidGeometry g{};
     ASSERT_FALSE(FitTrapezoid(500, s.Calibration.ECal, s.Calibration.WCal, g, s.Sample.Spectrum));
     const int c0 = 500 + c.S;
@@ -84,8 +65,8 @@ INSTANTIATE_TEST_SUITE_P(Widths, TrapezoidLayoutTest,
 TEST(TrapezoidSolverTest, ExampleGeometryFollowsThePeak) {
     // sigma 4 at channel 500.4: region 490..510, left 485..489, right 511..514
     // unshifted; a peak at 501.4 is found one channel to the right.
-    TSampleFile s = FlatSample(4, 100);
-    AddGaussian(s, 501.4, 4, 20000);
+    TSampleFile s = LineSample(4, 100);
+    AddGaussian(s.Sample.Spectrum, 501.4, 4, 20000);
     TTrapezoidGeometry g{};
     ASSERT_FALSE(FitTrapezoid(500, s.Calibration.ECal, s.Calibration.WCal, g, s.Sample.Spectrum));
     EXPECT_EQ(g.CenterChannel, 501);
@@ -116,7 +97,7 @@ TEST(TrapezoidSolverTest, RefusesPeaksItCannotPlace) {
         {"channel outside", 4, 2000},
     };
     for (const Case& c : cases) {
-        const TSampleFile s = FlatSample(c.Sigma, 10);
+        const TSampleFile s = LineSample(c.Sigma, 10);
         TTrapezoidGeometry g{};
         g.CenterChannel = 77;
         EXPECT_TRUE(
@@ -125,7 +106,7 @@ TEST(TrapezoidSolverTest, RefusesPeaksItCannotPlace) {
         EXPECT_EQ(g.CenterChannel, 77) << c.Title;
     }
     // Just inside both ends: left window from 0 at shift -2, right to 1023 at +2.
-    const TSampleFile s = FlatSample(4, 10);
+    const TSampleFile s = LineSample(4, 10);
     TTrapezoidGeometry g{};
     EXPECT_FALSE(FitTrapezoid(17, s.Calibration.ECal, s.Calibration.WCal, g, s.Sample.Spectrum));
     EXPECT_FALSE(FitTrapezoid(1007, s.Calibration.ECal, s.Calibration.WCal, g, s.Sample.Spectrum));
@@ -187,11 +168,11 @@ public:
 };
 
 TSampleFile ThreePeakSample() {
-    TSampleFile s = FlatSample(4, 100);
-    AddPeak(s, "Cs-137", 300);
-    AddPeak(s, "K40", 500);
-    AddPeak(s, "Edge", 10); // too close to channel 0 to be placed
-    AddGaussian(s, 300.4, 4, 30000);
+    TSampleFile s = LineSample(4, 100);
+    AddPeak(s, "Cs-137", 300, 50);
+    AddPeak(s, "K40", 500, 50);
+    AddPeak(s, "Edge", 10, 50); // too close to channel 0 to be placed
+    AddGaussian(s.Sample.Spectrum, 300.4, 4, 30000);
     return s;
 }
 

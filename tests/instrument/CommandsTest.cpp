@@ -60,6 +60,7 @@ void PrintTo(const TFrameCase& c, std::ostream* os) {
     *os << c.Name;
 }
 
+// Calibration values whose big-endian bytes the frame table spells out.
 TDetectorCalibration OneCalibration() {
     TDetectorCalibration c{};
     c.ECal = {1.0f, 2.0f, 0.0f, -1.0f};
@@ -70,14 +71,8 @@ TDetectorCalibration OneCalibration() {
 
 TPeakList ThreePeaks() {
     TPeakList list{};
-    list.Size = 3;
     for (int i = 0; i < 3; ++i) {
-        TPeakEntry e{};
-        SetPeakName(e, QStringLiteral("Cs137"));
-        e.Energy = 662;
-        e.Probability = 1.0f;
-        e.Limit = -1.0f;
-        list.Peak[i] = e;
+        AddPeak(list, PeakLine("Cs137", 662, 1.0f, -1.0f));
     }
     return list;
 }

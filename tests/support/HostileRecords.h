@@ -1,6 +1,7 @@
 // Random sample records for robustness tests: some are raw random bytes
 // (NaN and huge floats, sizes far beyond the arrays), some are plausible
-// records with one hostile field, so that the deeper paths run too.
+// records with one hostile field, so that the deeper paths run too. Kept apart
+// from SampleFixtures.h: these records are meant to be invalid.
 #pragma once
 
 #include "core/sample_types.h"

@@ -1,5 +1,6 @@
 // The file operations of the workstation session and the questions of the
 // file commands.
+#include "SampleFixtures.h"
 #include "ScriptedPrompt.h"
 
 #include "core/FileDialogs.h"
@@ -16,22 +17,17 @@
 
 namespace {
 
+// Every field set, every stored channel filled (beyond the 512 in use) and
+// bytes after the comment's text, so that a byte-exact round trip shows.
 TSampleFile MakeSample() {
-    TSampleFile s{};
-    s.Valid = 1;
-    s.Sample.Parameter.SampleInterval = 3600;
-    s.Sample.Parameter.Weight = 0.5f;
+    TSampleFile s = FlatSample(512);
+    SetChannels(
+        s, [](int i) { return float(i % 97) + 0.25f; }, MaxChannels);
+    SetMeasurement(s, 3600, 0.5f);
     s.Sample.Parameter.SerialNumber = 1234;
-    s.Sample.Spectrum.Size = 512;
-    for (int i = 0; i < MaxChannels; ++i) {
-        s.Sample.Spectrum.Channel[i] = float(i % 97) + 0.25f;
-    }
-    s.Calibration.ECal = {1.5f, 0.5f, 1e-6f, 0};
-    s.Calibration.WCal = {0.26f, 0.039f, -9.6e-6f};
-    s.Calibration.RCal = {-0.00103f, 0.02f, 662, 1};
-    s.PeakList.Size = 1;
-    SetPeakName(s.PeakList.Peak[0], "Cs137");
-    s.PeakList.Peak[0].Energy = 662;
+    SetCalibration(s, {1.5f, 0.5f, 1e-6f, 0}, {0.26f, 0.039f, -9.6e-6f},
+                   {-0.00103f, 0.02f, 662, 1});
+    AddPeak(s.PeakList, PeakLine("Cs137", 662, 0, 0));
     s.CalibrationType = 1;
     std::memset(s.Comment, 'q', sizeof s.Comment);
     TextToComment(s, "soil from plot 7");

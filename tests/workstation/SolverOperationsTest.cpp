@@ -1,46 +1,22 @@
 // The solver commands and the clipped analysis setup of the workstation session.
+#include "SampleFixtures.h"
 #include "TestHelpers.h"
 #include "workstation/Workstation.h"
 
-#include <cmath>
-
 namespace {
-
-void AddGaussian(TSpectrum& sp, double centre, double sigma, double area) {
-    for (int ch = 0; ch < sp.Size; ++ch) {
-        const double z = (ch - centre) / sigma;
-        sp.Channel[ch] +=
-            static_cast<float>(area * std::exp(-0.5 * z * z) / (std::sqrt(2 * M_PI) * sigma));
-    }
-}
 
 // A valid sample with a pair at 300/312 keV and a single line at 600 keV
 // (channel = energy, sigma 5), flat background `level`.
 TSampleFile PairSample(float level, double pairArea) {
-    TSampleFile s{};
-    s.Valid = 1;
-    s.Sample.Spectrum.Size = 1024;
-    for (int ch = 0; ch < 1024; ++ch) {
-        s.Sample.Spectrum.Channel[ch] = level;
-    }
+    TSampleFile s = FlatSample(1024, level);
     AddGaussian(s.Sample.Spectrum, 300, 5, pairArea);
     AddGaussian(s.Sample.Spectrum, 312, 5, pairArea);
     AddGaussian(s.Sample.Spectrum, 600, 5, pairArea);
-    s.Calibration.ECal = {0.0f, 1.0f, 0.0f, 0.0f};
-    s.Calibration.WCal = {5.0f, 0.0f, 0.0f};
-    s.Calibration.RCal = {0.05f, 0.0f, 0.0f, 0.0f};
-    s.Sample.Parameter.SampleInterval = 1000;
-    s.Sample.Parameter.Weight = 1;
-    const int energies[] = {300, 312, 600};
-    for (int i = 0; i < 3; ++i) {
-        TPeakEntry entry{};
-        SetPeakName(entry, "L" + QString::number(i));
-        entry.Energy = static_cast<std::uint16_t>(energies[i]);
-        entry.Probability = 50;
-        entry.Limit = -1;
-        s.PeakList.Peak[i] = entry;
-    }
-    s.PeakList.Size = 3;
+    SetCalibration(s, ChannelIsKeV, ConstantWidth(5), FivePercent);
+    SetMeasurement(s, 1000, 1);
+    AddPeak(s, "L0", 300, 50);
+    AddPeak(s, "L1", 312, 50);
+    AddPeak(s, "L2", 600, 50);
     s.Results.Size = 3;
     return s;
 }

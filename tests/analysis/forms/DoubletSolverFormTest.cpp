@@ -1,6 +1,7 @@
 #include "analysis/forms/DoubletSolverForm.h"
 #include "ModalScript.h"
 
+#include "SampleFixtures.h"
 #include "ScriptedPrompt.h"
 
 #include <QLabel>
@@ -14,43 +15,22 @@
 
 namespace {
 
-void AddGaussian(TSpectrum& sp, double centre, double sigma, double area) {
-    for (int ch = 0; ch < sp.Size; ++ch) {
-        const double z = (ch - centre) / sigma;
-        sp.Channel[ch] +=
-            static_cast<float>(area * std::exp(-0.5 * z * z) / (std::sqrt(2 * M_PI) * sigma));
-    }
-}
-
 // Two solvable pairs (Ac-228/Pb-214 and Tl-208/Bi-214) and one pair too close
-// to the start of the spectrum to be solved.
+// to the start of the spectrum to be solved, on a falling background.
 TSampleFile PairSample() {
-    TSampleFile s{};
-    s.Valid = 1;
-    s.Sample.Spectrum.Size = 1024;
-    for (int ch = 0; ch < 1024; ++ch) {
-        s.Sample.Spectrum.Channel[ch] = static_cast<float>(400 * std::exp(-ch / 300.0) + 20);
-    }
+    TSampleFile s = FlatSample(1024);
+    SetChannels(s, [](int ch) { return 400 * std::exp(-ch / 300.0) + 20; });
     AddGaussian(s.Sample.Spectrum, 338, 6, 20000);
     AddGaussian(s.Sample.Spectrum, 352, 6, 30000);
     AddGaussian(s.Sample.Spectrum, 583, 7, 15000);
     AddGaussian(s.Sample.Spectrum, 609, 7, 25000);
-    s.Calibration.ECal = {0.0f, 1.0f, 0.0f, 0.0f};
-    s.Calibration.WCal = {3.0f, 0.007f, 0.0f};
-    s.Calibration.RCal = {0.05f, 0.0f, 0.0f, 0.0f};
-    s.Sample.Parameter.SampleInterval = 3600;
-    s.Sample.Parameter.Weight = 0.5f;
+    SetCalibration(s, ChannelIsKeV, {3.0f, 0.007f, 0.0f}, FivePercent);
+    SetMeasurement(s, 3600, 0.5f);
     const char* names[] = {"Ac228", "Pb214", "Tl208", "Bi214", "Low1", "Low2"};
     const int energies[] = {338, 352, 583, 609, 12, 18};
     for (int i = 0; i < 6; ++i) {
-        TPeakEntry entry{};
-        SetPeakName(entry, names[i]);
-        entry.Energy = static_cast<std::uint16_t>(energies[i]);
-        entry.Probability = 30;
-        entry.Limit = -1;
-        s.PeakList.Peak[i] = entry;
+        AddPeak(s, names[i], energies[i], 30);
     }
-    s.PeakList.Size = 6;
     s.Results.Size = 6;
     return s;
 }

@@ -1,5 +1,6 @@
 #include "analysis/forms/TrapezoidSolverForm.h"
 #include "ModalScript.h"
+#include "SampleFixtures.h"
 
 #include <QListWidget>
 #include <QPushButton>
@@ -10,28 +11,14 @@
 
 namespace {
 
+// Three lines on a flat 50 counts: channel = energy, sigma 4, 100 s, 1 kg.
 TSampleFile ThreeLineSample() {
-    TSampleFile s{};
-    s.Valid = 1;
-    s.Sample.Spectrum.Size = 1024;
-    for (int ch = 0; ch < 1024; ++ch) {
-        s.Sample.Spectrum.Channel[ch] = 50;
-    }
-    s.Calibration.ECal = {0.0f, 1.0f, 0.0f, 0.0f};
-    s.Calibration.WCal = {4.0f, 0.0f, 0.0f};
-    s.Calibration.RCal = {0.05f, 0.0f, 0.0f, 0.0f};
-    s.Sample.Parameter.SampleInterval = 100;
-    s.Sample.Parameter.Weight = 1;
-    const char* names[] = {"Cs-137", "K40", "Bi214"};
-    const int energies[] = {662, 300, 609};
-    for (int i = 0; i < 3; ++i) {
-        TPeakEntry entry{};
-        SetPeakName(entry, names[i]);
-        entry.Energy = static_cast<std::uint16_t>(energies[i]);
-        entry.Probability = 50;
-        s.PeakList.Peak[i] = entry;
-    }
-    s.PeakList.Size = 3;
+    TSampleFile s = FlatSample(1024, 50);
+    SetCalibration(s, ChannelIsKeV, ConstantWidth(4), FivePercent);
+    SetMeasurement(s, 100, 1);
+    AddPeak(s, "Cs-137", 662, 50, 0);
+    AddPeak(s, "K40", 300, 50, 0);
+    AddPeak(s, "Bi214", 609, 50, 0);
     return s;
 }
 

@@ -1,6 +1,7 @@
 // The configuration dialog driven through its controls.
 #include "instrument/forms/SpecConfigForm.h"
 
+#include "SampleFixtures.h"
 #include "ScriptedPrompt.h"
 
 #include <QCheckBox>
@@ -22,11 +23,7 @@ template <typename T> T Copy(T v) {
 
 TPeakList OnePeak() {
     TPeakList list{};
-    list.Size = 1;
-    TPeakEntry e{};
-    SetPeakName(e, QStringLiteral("K40"));
-    e.Energy = 1461;
-    list.Peak[0] = e;
+    AddPeak(list, PeakLine("K40", 1461, 0, 0));
     return list;
 }
 

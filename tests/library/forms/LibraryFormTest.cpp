@@ -40,6 +40,8 @@ bool RunEditor(TLibraryForm& form, TPeakList& list, QString& origin,
     return form.GetPeakList(list, origin);
 }
 
+// Stays here: every byte but the one line is 0x33, so that the insignificant
+// slots can be seen to travel unchanged.
 TPeakList OneEntryList(const char* name, int energy) {
     TPeakList list{};
     std::memset(&list, 0x33, sizeof(list));
