@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <ostream>
 
 namespace {
 
@@ -41,6 +42,10 @@ struct ActivityCase {
     double weight;
     bool fails;
 };
+
+void PrintTo(const ActivityCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ActivityOfCountsTest : public ::testing::TestWithParam<ActivityCase> {};
 
@@ -168,6 +173,10 @@ struct EvaluationCase {
     float error;   // result's Error: -1 detection limit, 0 no result, 1 any positive value
     bool positive; // result's Activity > 0
 };
+
+void PrintTo(const EvaluationCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class EvaluatePeakTest : public ::testing::TestWithParam<EvaluationCase> {};
 
@@ -383,6 +392,10 @@ struct ExtractCase {
     double step;
 };
 
+void PrintTo(const ExtractCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class ExtractRoiTest : public ::testing::TestWithParam<ExtractCase> {};
 
 TEST_P(ExtractRoiTest, Geometry) {
@@ -531,6 +544,10 @@ struct LastBinCase {
     int count;
     bool lastBinCut; // the last bin reaches past the spectrum's channels
 };
+
+void PrintTo(const LastBinCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ExtractRoiLastBinTest : public ::testing::TestWithParam<LastBinCase> {};
 

@@ -5,6 +5,7 @@
 #include <cfloat>
 #include <cmath>
 #include <limits>
+#include <ostream>
 
 namespace {
 
@@ -13,6 +14,10 @@ struct SingleCase {
     double Value;
     float Expected; // compared bit for bit as a value; NaN matches NaN
 };
+
+void PrintTo(const SingleCase& c, std::ostream* os) {
+    *os << c.Name;
+}
 
 class ToSingleTest : public ::testing::TestWithParam<SingleCase> {};
 

@@ -136,6 +136,10 @@ struct DetectionLimitCase {
     float Expected;
 };
 
+void PrintTo(const DetectionLimitCase& c, std::ostream* os) {
+    *os << c.Name;
+}
+
 class SpecConfigDetectionLimitTest : public ::testing::TestWithParam<DetectionLimitCase> {};
 
 // A limit beyond a Single's range is stored as the largest Single (a plain

@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cfloat>
 #include <fstream>
+#include <ostream>
 #include <string>
 
 namespace {
@@ -20,6 +21,10 @@ struct LineCase {
     float Probability = 0;
     float Limit = 0;
 };
+
+void PrintTo(const LineCase& c, std::ostream* os) {
+    *os << c.Title;
+}
 
 class LibraryLineTest : public ::testing::TestWithParam<LineCase> {};
 

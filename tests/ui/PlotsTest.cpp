@@ -13,6 +13,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 
 namespace {
@@ -526,6 +527,10 @@ struct TCursorCase {
     float C1 = 1;
 };
 
+void PrintTo(const TCursorCase& c, std::ostream* os) {
+    *os << c.Name;
+}
+
 class CursorPositionTest : public ::testing::TestWithParam<TCursorCase> {};
 
 } // namespace
@@ -587,6 +592,10 @@ struct TReadoutCase {
     int Offset = 0;
     const char* Text;
 };
+
+void PrintTo(const TReadoutCase& c, std::ostream* os) {
+    *os << c.Name;
+}
 
 class CursorReadoutTest : public ::testing::TestWithParam<TReadoutCase> {};
 

@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 
 #include <functional>
+#include <ostream>
 
 namespace {
 
@@ -59,6 +60,10 @@ struct TNoPortCase {
     std::function<TCommandResult(TWorkstation&)> Run;
     QString Message;
 };
+
+void PrintTo(const TNoPortCase& c, std::ostream* os) {
+    *os << c.Name;
+}
 
 class NoPortTest : public ::testing::TestWithParam<TNoPortCase> {};
 
@@ -210,6 +215,10 @@ struct TPartialCase {
     bool BackgroundMode;
     const char* Codes;
 };
+
+void PrintTo(const TPartialCase& c, std::ostream* os) {
+    *os << c.Name;
+}
 
 class PartialReadTest : public ::testing::TestWithParam<TPartialCase> {};
 
@@ -409,6 +418,10 @@ struct TMemoryCase {
     QString Message;
 };
 
+void PrintTo(const TMemoryCase& c, std::ostream* os) {
+    *os << c.Name;
+}
+
 class MemoryCommandTest : public ::testing::TestWithParam<TMemoryCase> {};
 
 TEST_P(MemoryCommandTest, SendsAndReports) {
@@ -555,6 +568,10 @@ struct TTransferCase {
     const char* FailingFault;
     const char* FailedCodes;
 };
+
+void PrintTo(const TTransferCase& c, std::ostream* os) {
+    *os << c.Name;
+}
 
 class TransferTest : public ::testing::TestWithParam<TTransferCase> {};
 
