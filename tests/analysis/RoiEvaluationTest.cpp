@@ -2,6 +2,7 @@
 #include "analysis/CalibrationFunctions.h"
 #include "core/NumberFormat.h"
 
+#include "SampleFixtures.h"
 #include "TestHelpers.h"
 
 #include <gtest/gtest.h>
@@ -21,15 +22,6 @@ template <typename T> T Value(T v) {
 }
 
 constexpr float NaN = std::numeric_limits<float>::quiet_NaN();
-
-TPeakEntry Line(std::uint16_t energy, float probability) {
-    TPeakEntry peak{};
-    SetPeakName(peak, "Cs-137");
-    peak.Energy = energy;
-    peak.Probability = probability;
-    peak.Limit = 0;
-    return peak;
-}
 
 // Efficiency 0.02 at every energy above 10 keV.
 constexpr TEfficiencyCalibration FlatEfficiency{0.02f, 0, 10, 0};
@@ -66,43 +58,43 @@ TEST_P(ActivityOfCountsTest, ComputesOrFailsLeavingActivity) {
 
 INSTANTIATE_TEST_SUITE_P(Table, ActivityOfCountsTest,
                          ::testing::Values(ActivityCase{.name = "Valid",
-                                                        .peak = Line(662, 85),
+                                                        .peak = PeakLine("Cs-137", 662, 85, 0),
                                                         .time = 3600,
                                                         .rcal = FlatEfficiency,
                                                         .weight = 0.5,
                                                         .fails = false},
                                            ActivityCase{.name = "ZeroTime",
-                                                        .peak = Line(662, 85),
+                                                        .peak = PeakLine("Cs-137", 662, 85, 0),
                                                         .time = 0,
                                                         .rcal = FlatEfficiency,
                                                         .weight = 0.5,
                                                         .fails = true},
                                            ActivityCase{.name = "ZeroWeight",
-                                                        .peak = Line(662, 85),
+                                                        .peak = PeakLine("Cs-137", 662, 85, 0),
                                                         .time = 3600,
                                                         .rcal = FlatEfficiency,
                                                         .weight = 0,
                                                         .fails = true},
                                            ActivityCase{.name = "ZeroProbability",
-                                                        .peak = Line(662, 0),
+                                                        .peak = PeakLine("Cs-137", 662, 0, 0),
                                                         .time = 3600,
                                                         .rcal = FlatEfficiency,
                                                         .weight = 0.5,
                                                         .fails = true},
                                            ActivityCase{.name = "NegativeEfficiency",
-                                                        .peak = Line(662, 85),
+                                                        .peak = PeakLine("Cs-137", 662, 85, 0),
                                                         .time = 3600,
                                                         .rcal = {-0.02f, 0, 10, 0},
                                                         .weight = 0.5,
                                                         .fails = true},
                                            ActivityCase{.name = "NaNEfficiency",
-                                                        .peak = Line(662, 85),
+                                                        .peak = PeakLine("Cs-137", 662, 85, 0),
                                                         .time = 3600,
                                                         .rcal = {NaN, 0, 10, 0},
                                                         .weight = 0.5,
                                                         .fails = true},
                                            ActivityCase{.name = "InfiniteResult",
-                                                        .peak = Line(662, 85),
+                                                        .peak = PeakLine("Cs-137", 662, 85, 0),
                                                         .time = 1,
                                                         .rcal = {1e-45f, 0, 10, 0},
                                                         .weight = 1e-300,
@@ -111,14 +103,13 @@ INSTANTIATE_TEST_SUITE_P(Table, ActivityOfCountsTest,
 
 TEST(PeakActivityTest, UsesSampleTimeWeightAndChecksIndex) {
     TSampleFile sample{};
-    sample.PeakList.Size = 1;
-    sample.PeakList.Peak[0] = Line(662, 85);
+    AddPeak(sample.PeakList, PeakLine("Cs-137", 662, 85, 0));
     sample.Calibration.RCal = FlatEfficiency;
-    sample.Sample.Parameter.SampleInterval = 3600;
-    sample.Sample.Parameter.Weight = 0.5f;
+    SetMeasurement(sample, 3600, 0.5f);
     double activity = 0;
     double expected = 0;
-    ASSERT_FALSE(ActivityOfCounts(Line(662, 85), 3600, FlatEfficiency, 1000, 0.5, expected));
+    ASSERT_FALSE(ActivityOfCounts(PeakLine("Cs-137", 662, 85, 0), 3600, FlatEfficiency, 1000, 0.5,
+                                  expected));
     EXPECT_FALSE(PeakActivity(sample, 0, 1000, activity));
     EXPECT_EQ(activity, expected);
     EXPECT_TRUE(PeakActivity(sample, 1, 1000, activity));
@@ -134,34 +125,23 @@ namespace {
 // A sample of 3600 s and 0.5 kg with one line at 1000 keV (channel 1000),
 // a width calibration of 4 channels, efficiency 0.02 and 85 % emission.
 TSampleFile PeakSample(double flat, double peakCounts, double sigma, double centre = 1000) {
-    TSampleFile sample{};
-    sample.Valid = 1;
-    sample.Sample.Parameter.SampleInterval = 3600;
-    sample.Sample.Parameter.Weight = 0.5f;
-    sample.Sample.Spectrum.Size = 4096;
-    for (int j = 0; j < 4096; ++j) {
+    TSampleFile sample = FlatSample(4096);
+    SetChannels(sample, [&](int j) {
         // Channel j covers [j, j + 1).
         const double share = 0.5 * (std::erf((j + 1 - centre) / (sigma * std::sqrt(2.0))) -
                                     std::erf((j - centre) / (sigma * std::sqrt(2.0))));
-        sample.Sample.Spectrum.Channel[j] = static_cast<float>(flat + peakCounts * share);
-    }
-    sample.Calibration.ECal = {0, 1, 0, 0};
-    sample.Calibration.WCal = {4, 0, 0};
-    sample.Calibration.RCal = FlatEfficiency;
-    sample.PeakList.Size = 1;
-    sample.PeakList.Peak[0] = Line(1000, 85);
-    sample.CalibrationType = 0;
+        return flat + peakCounts * share;
+    });
+    SetMeasurement(sample, 3600, 0.5f);
+    SetCalibration(sample, ChannelIsKeV, ConstantWidth(4), FlatEfficiency);
+    AddPeak(sample.PeakList, PeakLine("Cs-137", 1000, 85, 0));
     return sample;
 }
 
-TSample FlatBackground(double flat, std::uint32_t time) {
-    TSample background{};
-    background.Parameter.SampleInterval = time;
-    background.Spectrum.Size = 4096;
-    for (int j = 0; j < 4096; ++j) {
-        background.Spectrum.Channel[j] = static_cast<float>(flat);
-    }
-    return background;
+TSample FlatBackground(float flat, std::uint32_t time) {
+    TSampleFile background = FlatSample(4096, flat);
+    SetMeasurement(background, time, 0);
+    return background.Sample;
 }
 
 struct EvaluationCase {

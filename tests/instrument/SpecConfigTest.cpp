@@ -2,6 +2,7 @@
 // become the configuration that is sent.
 #include "instrument/SpecConfig.h"
 
+#include "SampleFixtures.h"
 #include "ScriptedPrompt.h"
 
 #include <gtest/gtest.h>
@@ -21,15 +22,8 @@ template <typename T> T Copy(T v) {
 
 TPeakList TwoPeaks() {
     TPeakList list{};
-    list.Size = 2;
-    TPeakEntry a{};
-    SetPeakName(a, QStringLiteral("Cs137"));
-    a.Energy = 662;
-    TPeakEntry b{};
-    SetPeakName(b, QStringLiteral("ABCDEFGHIJKLMNOP")); // 16 characters, no zero byte
-    b.Energy = 1461;
-    list.Peak[0] = a;
-    list.Peak[1] = b;
+    AddPeak(list, PeakLine("Cs137", 662, 0, 0));
+    AddPeak(list, PeakLine("ABCDEFGHIJKLMNOP", 1461, 0, 0)); // 16 characters, no zero byte
     return list;
 }
 

@@ -1,5 +1,6 @@
 #include "plots/Plots.h"
 
+#include "SampleFixtures.h"
 #include "core/NumberFormat.h"
 
 #include <gtest/gtest.h>
@@ -119,23 +120,12 @@ void ExpectFrame(const QImage& image, const QRect& r, int overdrawn = 12) {
     outside(right, r.top() - 1);
 }
 
+// Channel i holds value(i); channel = energy in keV, nothing else set.
 TSampleFile MakeSample(int size, const std::function<float(int)>& value) {
-    TSampleFile s{};
-    s.Valid = 1;
-    s.Sample.Spectrum.Size = static_cast<std::uint16_t>(size);
-    for (int i = 0; i < size; ++i) {
-        s.Sample.Spectrum.Channel[i] = value(i);
-    }
-    s.Calibration.ECal = {0, 1, 0, 0};
+    TSampleFile s = FlatSample(size);
+    SetChannels(s, value);
+    SetCalibration(s, ChannelIsKeV);
     return s;
-}
-
-void AddPeak(TSampleFile& s, const char* name, int energy) {
-    TPeakEntry& p = s.PeakList.Peak[s.PeakList.Size++];
-    std::memset(p.Name, 0, sizeof p.Name);
-    std::strncpy(p.Name, name, sizeof p.Name);
-    p.Energy = static_cast<std::uint16_t>(energy);
-    p.Probability = 10;
 }
 
 } // namespace
@@ -238,9 +228,9 @@ TEST(SpectrumPlot, LogViewScalesDecades) {
 
 TEST(SpectrumPlot, MarkersFollowTheMarkerMode) {
     TSampleFile s = MakeSample(100, [](int i) { return static_cast<float>(i % 7); });
-    AddPeak(s, "A", 20);
-    AddPeak(s, "B", 50);
-    AddPeak(s, "C", 300);          // beyond the spectrum: no marker
+    AddPeak(s, "A", 20, 10, 0);
+    AddPeak(s, "B", 50, 10, 0);
+    AddPeak(s, "C", 300, 10, 0);   // beyond the spectrum: no marker
     const QRect r(0, 0, 1200, 40); // bar width 12, so channel c sits at 12 c
     const auto draw = [&](int selected, int mode) {
         return Render(1200, 40,
@@ -267,7 +257,7 @@ TEST(SpectrumPlot, MarkersFollowTheMarkerMode) {
 
 TEST(SpectrumPlot, MoreChannelsThanPixelsAreDrawnCompressed) {
     TSampleFile s = MakeSample(4096, [](int i) { return i == 2048 ? 100.0f : 1.0f; });
-    AddPeak(s, "A", 2048);
+    AddPeak(s, "A", 2048, 10, 0);
     const QRect r(0, 0, 1028, 100);
     const QImage image = Render(
         1028, 100, [&](QPainter& p) { DrawSpectrumPlot(s, 0, 0, false, r, p); },
@@ -387,6 +377,8 @@ TEST(RoiPlot, FlatExtractsAndFlatSecondDerivatives) {
 
 namespace {
 
+// Stays here: the expected pixel rows below are computed with its 2.5066 for
+// the square root of 2 pi.
 TSpectrum PeakSpectrum(int size, int centre, double sigma, double area, double base) {
     TSpectrum s{};
     s.Size = static_cast<std::uint16_t>(size);
