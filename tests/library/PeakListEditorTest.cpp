@@ -1,5 +1,6 @@
 #include "library/PeakListEditor.h"
 
+#include "SampleFixtures.h"
 #include "TestHelpers.h"
 
 #include <cstring>
@@ -11,10 +12,7 @@ TNuclideList ThreeLines() {
     const char* names[] = {"K40", "Cs137", "Bi214"};
     const int energies[] = {1461, 662, 609};
     for (int i = 0; i < 3; ++i) {
-        SetPeakName(lib.Peak[i], names[i]);
-        lib.Peak[i].Energy = static_cast<std::uint16_t>(energies[i]);
-        lib.Peak[i].Probability = 10.0f + static_cast<float>(i);
-        lib.Peak[i].Limit = -1;
+        lib.Peak[i] = PeakLine(names[i], energies[i], 10.0f + static_cast<float>(i));
     }
     lib.Size = 3;
     return lib;
