@@ -3,12 +3,16 @@
 // spectrum, and writing a sample as an SPA file (the HELIOMAT7xx layout).
 #pragma once
 
+#include "core/Prompt.h"
 #include "core/sample_types.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <array>
 #include <cstdint>
+#include <optional>
+#include <string_view>
 
 // 4097 counts, indices 0 to 4096.
 inline constexpr int CalChannels = 4097;
@@ -40,10 +44,47 @@ QString TextLayoutName(TTextLayout layout);
 
 // Reads the spectrum text file `path`, numbers with `decimalSeparator`.
 // Fields the file does not provide keep the values they had on entry. A file
-// that cannot be opened or matches no layout gives Unrecognised and changes
-// nothing. A header value that must be a number and is not throws
-// EConversionError naming the file and the line; `spectrum` and
-// `calibration` may then be partly overwritten. Never stores outside the
-// 4097 channels.
-TTextLayout ReadSpectrumTextFile(const QString& path, char decimalSeparator,
-                                 TCalSpectrum& spectrum, TFileCalibration& calibration);
+// that cannot be opened, is not a regular file or matches no layout gives
+// Unrecognised and changes nothing. A header value that must be a number and
+// is not throws EConversionError naming the file and the line; so do a
+// HELIOMAT7xx SIZE outside 0 to 4096, a ZEMA data line with more than 4097
+// counts, and a spectrum that runs on beyond the first MaxSpectrumTextBytes
+// of the file. After an error `spectrum` and `calibration` are unchanged.
+//
+// Line numbers and values follow the three layouts; counts that are not
+// 32-bit integers read as 0, header values that are not (or lie outside the
+// 32-bit range) are conversion errors. Vintrava count lines beyond the 4097
+// entries are dropped. HELIOMAT7xx groups of 2 or 4 lines (2048 or 4096 ADC
+// channels) fill the 1024 channels from index 0; single lines fill from
+// index 1. The HELIOMAT7xx calibration puts E_min at channel 0:
+// calibration[0] = -E_min * calibration[1].
+TTextLayout ReadSpectrumTextFile(const QString& path, char decimalSeparator, TCalSpectrum& spectrum,
+                                 TFileCalibration& calibration);
+
+// The part of a file the reader looks at; every layout ends long before it.
+inline constexpr qint64 MaxSpectrumTextBytes = 64LL * 1024 * 1024;
+
+// ReadSpectrumTextFile on bytes already read; `name` names the file in
+// messages. With `complete` false the bytes are only the file's beginning,
+// and needing a line beyond them throws EConversionError.
+TTextLayout DecodeSpectrumText(std::string_view bytes, const QString& name, char decimalSeparator,
+                               TCalSpectrum& spectrum, TFileCalibration& calibration,
+                               bool complete = true);
+
+// The dialogs of "Sample" -> "Import" and "Export".
+TFileDialogOptions SpectrumTextOpenDialog();
+TFileDialogOptions SpaSaveDialog();
+
+// The SPA file of `sample`, lines ending in CR LF: the header, one line per
+// channel (at most the 4096 the record holds) with the count rounded half to
+// even, an empty line and the comment's bytes. `firstEnergy` and
+// `lastEnergy` are the rounded energies (keV) of channel 0 and of channel
+// Size - 1; std::nullopt writes "E_min\t0" and an "E_max\t" line that ends
+// at the tab. Weight and volume are written in general form with
+// `decimalSeparator`.
+QByteArray SpaFileText(const TSampleFile& sample, std::optional<std::int64_t> firstEnergy,
+                       std::optional<std::int64_t> lastEnergy, char decimalSeparator);
+
+// Writes an SPA file atomically. On failure returns false with `error`
+// naming the file and the reason; the file that was there is left as it was.
+bool WriteSpaFile(const QString& path, const QByteArray& text, QString& error);

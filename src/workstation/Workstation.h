@@ -20,6 +20,7 @@
 #include "analysis/DoubletSolver.h"
 #include "analysis/TrapezoidSolver.h"
 #include "analysis/UncertaintySettings.h"
+#include "core/SpectrumTextFile.h"
 #include "core/sample_types.h"
 #include "instrument/InstrumentCommands.h"
 #include "instrument/InstrumentOperations.h"
@@ -36,6 +37,14 @@ enum class TRefresh {
     None,
     Analysis,     // run the analysis again
     PeakSelection // refill the peak selection list from the measured sample's list, then analyse
+};
+
+// A spectrum text file as "Import" read it: the layout, and the spectrum and
+// calibration of a fresh, all-zero record with what the file set.
+struct TTextSpectrum {
+    TTextLayout Layout = TTextLayout::Unrecognised;
+    TCalSpectrum Spectrum{0, 0, 0, 0, {}, 0};
+    TFileCalibration Calibration{};
 };
 
 struct TCommandResult {
@@ -90,6 +99,24 @@ public:
     TCommandResult SaveEWCal(const QString& path);
     TCommandResult OpenRCal(const QString& path);
     TCommandResult SaveRCal(const QString& path);
+
+    // --- Spectrum text files -------------------------------------------------
+    // "Sample" -> "Import": reads the file (numbers with `decimalSeparator`)
+    // into a fresh record and makes it the measured sample, with the
+    // layout's calibration, caption "Imported from " + the full path, the
+    // calibration origins and a new analysis. An unrecognised file gives
+    // CommandNotRun without a message; a conversion error, a spectrum of more
+    // than 4096 channels or a ZEMA file without millivolts per channel (ADC
+    // resolution or reference voltage 0) gives CommandFailed with the
+    // message. In those cases nothing changes. `read`, when given, receives
+    // what the reader returned.
+    TCommandResult ImportSpectrum(const QString& path, char decimalSeparator,
+                                  TTextSpectrum* read = nullptr);
+    // "Sample" -> "Export": the measured sample as an SPA file, written
+    // atomically. A sample that is not valid gives CommandNotRun and writes
+    // nothing; one whose Size exceeds 4096 or a failed write gives
+    // CommandFailed with the message.
+    TCommandResult ExportSpectrum(const QString& path, char decimalSeparator);
 
     // --- Main window commands -----------------------------------------------
     // "Use as background": the whole measured sample, valid or not.
@@ -152,6 +179,12 @@ private:
 
     TInstrumentLink InstrumentLink;
 };
+
+// Steps 3 to 5 of "Import": fills `sample` from what the reader returned
+// (spectrum, parameters, the layout's calibration; Valid := 1). Returns an
+// empty text on success; otherwise the reason, with `sample` unchanged.
+// `name` names the file in the reason.
+QString ApplyTextSpectrum(const TTextSpectrum& read, const QString& name, TSampleFile& sample);
 
 // "read from instrument SN:" + the serial number.
 QString InstrumentOrigin(std::uint16_t serialNumber);

@@ -1,0 +1,459 @@
+#include "core/SpectrumTextFile.h"
+
+#include "core/Ansi.h"
+#include "core/AtomicWrite.h"
+#include "core/Errors.h"
+#include "core/NumberFormat.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <string>
+
+namespace {
+
+constexpr std::string_view VintravaTag = "Vintrava";
+constexpr std::string_view ChannelDataLine = "[CHANNELDATA]";
+constexpr int ZemaDefaultStartField = 13;
+constexpr int ZemaSpectrumFieldsSearched = 29;
+constexpr int HeliomatFirstDataLine = 14;
+
+// Splits bytes into lines ending at CR, LF or CR LF. With `complete` false
+// the bytes are only the beginning of a file: a last line without its end
+// is not known in full and is reported as cut.
+class TLineReader {
+public:
+    enum class TStatus { Line, End, Cut };
+
+    TLineReader(std::string_view bytes, bool complete) : Bytes(bytes), Complete(complete) {}
+
+    TStatus Next(std::string_view& line) {
+        if (Pos >= Bytes.size()) {
+            return Complete ? TStatus::End : TStatus::Cut;
+        }
+        const std::size_t end = Bytes.find_first_of("\r\n", Pos);
+        if (end == std::string_view::npos) {
+            if (!Complete) {
+                return TStatus::Cut;
+            }
+            line = Bytes.substr(Pos);
+            Pos = Bytes.size();
+            return TStatus::Line;
+        }
+        line = Bytes.substr(Pos, end - Pos);
+        Pos = end + 1;
+        if (Bytes[end] == '\r' && Pos < Bytes.size() && Bytes[Pos] == '\n') {
+            ++Pos;
+        }
+        return TStatus::Line;
+    }
+
+private:
+    std::string_view Bytes;
+    bool Complete;
+    std::size_t Pos = 0;
+};
+
+// The text of a line after its first tab; the whole line when it has none.
+std::string_view ValueOf(std::string_view line) {
+    const std::size_t tab = line.find('\t');
+    return tab == std::string_view::npos ? line : line.substr(tab + 1);
+}
+
+// Field `n` (from 1) of a line; empty when the line has fewer fields.
+std::string_view FieldOf(std::string_view line, int n) {
+    std::size_t start = 0;
+    for (int i = 1; i < n; ++i) {
+        const std::size_t tab = line.find('\t', start);
+        if (tab == std::string_view::npos) {
+            return {};
+        }
+        start = tab + 1;
+    }
+    const std::size_t tab = line.find('\t', start);
+    return line.substr(start, tab == std::string_view::npos ? std::string_view::npos : tab - start);
+}
+
+bool TryInt32(std::string_view text, std::int32_t& value) {
+    std::int64_t v = 0;
+    if (!TryParseInteger(text, v) || v < std::numeric_limits<std::int32_t>::min() ||
+        v > std::numeric_limits<std::int32_t>::max()) {
+        return false;
+    }
+    value = static_cast<std::int32_t>(v);
+    return true;
+}
+
+// A count field or count line: a 32-bit integer, anything else 0.
+std::int32_t IntegerOrZero(std::string_view text) {
+    std::int32_t value = 0;
+    return TryInt32(text, value) ? value : 0;
+}
+
+std::int32_t Saturated(std::int64_t v) {
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(
+        v, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
+}
+
+// Reads one file's lines and turns bad header values into conversion errors
+// that name the file and the physical line.
+class TTextDecoder {
+public:
+    TTextDecoder(std::string_view bytes, const QString& name, char separator, bool complete)
+        : Lines(bytes, complete), Name(name), Separator(separator) {}
+
+    // The next line; false at the end of the file. Throws when the line lies
+    // beyond the part of the file that was read.
+    bool Next(std::string_view& line) {
+        switch (Lines.Next(line)) {
+        case TLineReader::TStatus::Line:
+            ++Physical;
+            return true;
+        case TLineReader::TStatus::End:
+            return false;
+        case TLineReader::TStatus::Cut:
+            break;
+        }
+        throw EConversionError(
+            QStringLiteral("%1: the spectrum runs on beyond the first %2 MiB, more than a "
+                           "spectrum text file can hold")
+                .arg(Name)
+                .arg(MaxSpectrumTextBytes / (1024 * 1024)));
+    }
+
+    // The next line, or an empty one at the end of the file.
+    std::string_view NextOrEmpty() {
+        std::string_view line;
+        return Next(line) ? line : std::string_view();
+    }
+
+    std::int32_t Integer(std::string_view text) const {
+        std::int32_t value = 0;
+        if (!TryInt32(text, value)) {
+            throw Invalid(text, QStringLiteral("integer"));
+        }
+        return value;
+    }
+
+    double Number(std::string_view text) const {
+        double value = 0;
+        if (!TryParseNumber(text, Separator, value) || !std::isfinite(value)) {
+            throw Invalid(text, QStringLiteral("number"));
+        }
+        return value;
+    }
+
+    EConversionError Error(const QString& what) const {
+        return EConversionError(
+            QStringLiteral("%1, line %2: %3").arg(Name).arg(Physical).arg(what));
+    }
+
+private:
+    EConversionError Invalid(std::string_view text, const QString& kind) const {
+        constexpr std::size_t shown = 40;
+        QString quoted = AnsiToText(text.substr(0, shown));
+        if (text.size() > shown) {
+            quoted += QStringLiteral("...");
+        }
+        return Error(QStringLiteral("'%1' is not a valid %2").arg(quoted, kind));
+    }
+
+    TLineReader Lines;
+    QString Name;
+    char Separator;
+    int Physical = 0;
+};
+
+void ReadZema(TTextDecoder& in, TCalSpectrum& s, TFileCalibration& cal) {
+    int startField = ZemaDefaultStartField;
+    std::string_view line;
+    for (int number = 2; in.Next(line); ++number) {
+        switch (number) {
+        case 5:
+            s.RefVoltage = in.Number(ValueOf(line));
+            break;
+        case 6: {
+            // The number is followed by a unit; without a space there is no number.
+            const std::string_view value = ValueOf(line);
+            const std::size_t space = value.find(' ');
+            s.AdcResolution = in.Integer(space == std::string_view::npos ? std::string_view()
+                                                                         : value.substr(0, space));
+            break;
+        }
+        case 7:
+            s.Offset = in.Integer(ValueOf(line));
+            break;
+        case 9:
+        case 10:
+        case 11:
+        case 12:
+            cal[number - 9] = in.Number(ValueOf(line));
+            break;
+        case 20:
+            startField = ZemaDefaultStartField;
+            for (int k = 1; k <= ZemaSpectrumFieldsSearched; ++k) {
+                if (FieldOf(line, k) == "SPECTRUM") {
+                    startField = k + 1;
+                    break;
+                }
+            }
+            break;
+        case 23: {
+            s.LifeTime = in.Integer(FieldOf(line, 2));
+            // Skip to the start field, then one count per field.
+            std::size_t pos = 0;
+            bool present = true;
+            for (int k = 1; k < startField && present; ++k) {
+                const std::size_t tab = line.find('\t', pos);
+                present = tab != std::string_view::npos;
+                pos = tab + 1;
+            }
+            int count = 0;
+            while (present) {
+                const std::size_t tab = line.find('\t', pos);
+                const std::string_view field = line.substr(
+                    pos, tab == std::string_view::npos ? std::string_view::npos : tab - pos);
+                if (count == CalChannels) {
+                    throw in.Error(QStringLiteral("more than %1 counts, more than a spectrum holds")
+                                       .arg(CalChannels));
+                }
+                s.Channels[count++] = IntegerOrZero(field);
+                present = tab != std::string_view::npos;
+                pos = tab + 1;
+            }
+            s.Size = count;
+            return; // nothing after the data line is read
+        }
+        default:
+            break;
+        }
+    }
+}
+
+void ReadVintrava(TTextDecoder& in, TCalSpectrum& s) {
+    s.Size = 256;
+    s.Offset = 0;
+    s.AdcResolution = 256;
+    s.RefVoltage = 2500;
+    std::string_view line;
+    while (in.Next(line)) {
+        if (line == ChannelDataLine) {
+            break;
+        }
+    }
+    // Counts beyond the last entry of the array are dropped: they lie far
+    // outside the 256-channel spectrum.
+    for (int index = 0; index < CalChannels && in.Next(line); ++index) {
+        s.Channels[index] = IntegerOrZero(line);
+    }
+}
+
+void ReadHeliomat(TTextDecoder& in, TCalSpectrum& s, TFileCalibration& cal) {
+    s.Offset = 0;
+    s.RefVoltage = 4096;
+    std::int32_t eMin = 0;
+    std::int32_t eMax = 0;
+    int groupLength = 1;
+    int firstIndex = 1;
+    int groups = 0;
+    int inGroup = 0;
+    std::int64_t sum = 0;
+    std::string_view line;
+    // The line after the "ADR" line is line 2, wherever that line stood.
+    for (int number = 2; in.Next(line); ++number) {
+        switch (number) {
+        case 7:
+            eMin = in.Integer(ValueOf(line));
+            continue;
+        case 8:
+            eMax = in.Integer(ValueOf(line));
+            continue;
+        case 9:
+            s.LifeTime = in.Integer(ValueOf(line));
+            continue;
+        case 10: {
+            const std::int32_t n = in.Integer(ValueOf(line));
+            if (n < 0 || n > MaxChannels) {
+                throw in.Error(QStringLiteral("SIZE %1 is not a number of channels from 0 to %2")
+                                   .arg(n)
+                                   .arg(MaxChannels));
+            }
+            s.AdcResolution = n;
+            // 2048 and 4096 ADC channels come summed to 1024 channels; their
+            // groups fill the spectrum from index 0, so every group is a
+            // channel of the 1024-channel sample.
+            if (n == 2048 || n == 4096) {
+                groupLength = n / 1024;
+                firstIndex = 0;
+                s.Size = 1024;
+            } else {
+                groupLength = 1;
+                firstIndex = 1;
+                s.Size = n;
+            }
+            continue;
+        }
+        case HeliomatFirstDataLine: {
+            // The calibration maps energy to channel, E_min to channel 0.
+            const std::int64_t range = std::int64_t{eMax} - eMin;
+            if (range >= 1) {
+                cal[1] = s.Size / static_cast<double>(range);
+                cal[0] = -static_cast<double>(eMin) * cal[1];
+            } else {
+                cal[1] = s.Size / 10000.0;
+                cal[0] = 0;
+            }
+            break;
+        }
+        default:
+            if (number < HeliomatFirstDataLine) {
+                continue;
+            }
+            break;
+        }
+        if (groups >= s.Size) {
+            return; // the lines after the last group are not read
+        }
+        sum += IntegerOrZero(ValueOf(line));
+        if (++inGroup == groupLength) {
+            const int index = firstIndex + groups;
+            if (index >= 0 && index < CalChannels) {
+                s.Channels[index] = Saturated(sum);
+            }
+            ++groups;
+            inGroup = 0;
+            sum = 0;
+        }
+        if (groups >= s.Size) {
+            return;
+        }
+    }
+}
+
+} // namespace
+
+QString TextLayoutName(TTextLayout layout) {
+    switch (layout) {
+    case TTextLayout::Zema:
+        return QStringLiteral("ZEMA");
+    case TTextLayout::Vintrava:
+        return QStringLiteral("Vintrava");
+    case TTextLayout::Heliomat:
+        return QStringLiteral("HELIOMAT7xx");
+    case TTextLayout::Unrecognised:
+        break;
+    }
+    return {};
+}
+
+TTextLayout DecodeSpectrumText(std::string_view bytes, const QString& name, char decimalSeparator,
+                               TCalSpectrum& spectrum, TFileCalibration& calibration,
+                               bool complete) {
+    TTextDecoder in(bytes, name, decimalSeparator, complete);
+    TCalSpectrum s = spectrum;
+    TFileCalibration cal = calibration;
+    TTextLayout layout = TTextLayout::Unrecognised;
+    std::string_view examined = in.NextOrEmpty();
+    if (examined.substr(0, 4) == "ZEMA") {
+        layout = TTextLayout::Zema;
+        ReadZema(in, s, cal);
+    } else {
+        bool vintrava = false;
+        if (examined == "[INFO]") {
+            // Line 2 names the family after its first tab.
+            examined = in.NextOrEmpty();
+            vintrava = ValueOf(examined).substr(0, VintravaTag.size()) == VintravaTag;
+        }
+        if (vintrava) {
+            layout = TTextLayout::Vintrava;
+            ReadVintrava(in, s);
+        } else if (examined.substr(0, 3) == "ADR") {
+            layout = TTextLayout::Heliomat;
+            ReadHeliomat(in, s, cal);
+        } else {
+            return TTextLayout::Unrecognised;
+        }
+    }
+    spectrum = s;
+    calibration = cal;
+    return layout;
+}
+
+TTextLayout ReadSpectrumTextFile(const QString& path, char decimalSeparator, TCalSpectrum& spectrum,
+                                 TFileCalibration& calibration) {
+    // Directories, devices and pipes are not spectrum text files.
+    if (!QFileInfo(path).isFile()) {
+        return TTextLayout::Unrecognised;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return TTextLayout::Unrecognised;
+    }
+    QByteArray bytes = file.read(MaxSpectrumTextBytes + 1);
+    if (file.error() != QFileDevice::NoError) {
+        return TTextLayout::Unrecognised;
+    }
+    file.close();
+    const bool complete = bytes.size() <= MaxSpectrumTextBytes;
+    if (!complete) {
+        bytes.truncate(MaxSpectrumTextBytes);
+    }
+    return DecodeSpectrumText(
+        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
+        QDir::toNativeSeparators(path), decimalSeparator, spectrum, calibration, complete);
+}
+
+TFileDialogOptions SpectrumTextOpenDialog() {
+    return {QStringLiteral("All spectrum text files (*.*)|*.*"), {}, {}};
+}
+
+TFileDialogOptions SpaSaveDialog() {
+    return {QStringLiteral("Spectrum text file (*.SPA)|*.SPA"), QStringLiteral(".SPA"), {}};
+}
+
+QByteArray SpaFileText(const TSampleFile& sample, std::optional<std::int64_t> firstEnergy,
+                       std::optional<std::int64_t> lastEnergy, char decimalSeparator) {
+    const TSampleParameter p = sample.Sample.Parameter;
+    const std::uint16_t size = sample.Sample.Spectrum.Size;
+    std::string text;
+    text.reserve(200 + 16 * static_cast<std::size_t>(size) + MaxCommentLength);
+    const auto line = [&text](std::string_view a, const std::string& b = {}) {
+        text.append(a);
+        text.append(b);
+        text.append("\r\n");
+    };
+    line("ADR\tWEIGHT:", FormatGeneral(static_cast<double>(p.Weight), decimalSeparator));
+    line("GROUP\tVOLUME:", FormatGeneral(static_cast<double>(p.Volume), decimalSeparator));
+    line("TYPE\t", std::to_string(p.SampleType));
+    line("NUMBER\t", std::to_string(p.SerialNumber));
+    line("START\t0");
+    line("SAVE\t", std::to_string(p.SampleInterval));
+    line("E_min\t", std::to_string(firstEnergy.value_or(0)));
+    line("E_max\t", lastEnergy ? std::to_string(*lastEnergy) : std::string());
+    line("SAMPLE\t", std::to_string(p.SampleID));
+    line("SIZE\t", std::to_string(size));
+    line("");
+    line("CHANNEL\tCOUNTS");
+    const int channels = std::min<int>(size, MaxChannels);
+    for (int i = 0; i < channels; ++i) {
+        const float count = sample.Sample.Spectrum.Channel[i];
+        text.append(std::to_string(i + 1));
+        text.push_back('\t');
+        text.append(std::to_string(Round(count)));
+        text.append("\r\n");
+    }
+    line("");
+    const std::uint8_t length = sample.Comment[0];
+    text.append("INFO\t");
+    text.append(reinterpret_cast<const char*>(sample.Comment + 1), length);
+    text.append("\r\n");
+    return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+bool WriteSpaFile(const QString& path, const QByteArray& text, QString& error) {
+    return WriteFileAtomically(path, text, error, QStringLiteral("spectrum text file"));
+}
