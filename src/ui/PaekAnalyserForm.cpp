@@ -2,6 +2,7 @@
 #include "widgets/Controls.h"
 #include "widgets/WindowStyle.h"
 
+#include "calibration/forms/CalibrationToolForm.h"
 #include "core/FileDialogs.h"
 #include "core/NumberFormat.h"
 #include "instrument/SpecConfig.h"
@@ -466,6 +467,14 @@ void TPaekAnalyserForm::TrapezoidClick(TTrapezoidSelector& selector) {
         }
     }
     ShowResult(Session.SolveTrapezoid(selection));
+}
+
+void TPaekAnalyserForm::EW_CalibrationClick(TSampleCalibrator& tool) {
+    std::optional<TSampleFile> sample = Session.State.MeasuredSample;
+    if (!tool.CalibrateSample(*sample)) {
+        sample.reset();
+    }
+    ShowResult(Session.TakeToolCalibration(sample));
 }
 
 void TPaekAnalyserForm::DefineAnalysisClick() {

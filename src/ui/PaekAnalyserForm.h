@@ -34,6 +34,7 @@ signals:
 };
 
 class TPeakListEditor;
+class TSampleCalibrator;
 class TSpecConfigEditor;
 
 class TPaekAnalyserForm : public QMainWindow {
@@ -81,6 +82,9 @@ public:
     void TransmitEfficiencyClick();
     void SolveDoubletClick(TDoubletView& view);
     void TrapezoidClick(TTrapezoidSelector& selector);
+    // The calibration tool on a copy of the measured sample, then the
+    // operation that takes its result.
+    void EW_CalibrationClick(TSampleCalibrator& tool);
     void DefineAnalysisClick();
     void UseAnalysisClick(TDoubletView* view);
 

@@ -29,6 +29,8 @@ void BindCommands(TProgramWindows& w) {
                      [&main, p = w.DownloadStatus] { main.ReadMemoryClick(*p); });
     main.BindCommand({"Zel-Korda", "Spectrometer Configuration"},
                      [&main, c = w.SpecConfig] { main.SpectrometerConfigurationClick(*c); });
+    main.BindCommand({"Calibration", "Energy / Peak Width", "Calibrate"},
+                     [&main, c = w.CalibrationTool] { main.EW_CalibrationClick(*c); });
     main.BindCommand({"Tools", "Solve Doublet"},
                      [&main, d = w.DoubletSolver] { main.SolveDoubletClick(*d); });
     main.BindCommand({"Tools", "Trapezoid"},
@@ -59,7 +61,7 @@ std::unique_ptr<TProgramWindows> CreateProgramWindows(TPrompt& prompt, TInstrume
     w->CreationOrder << "TSpecConfigForm";
     w->Printer = new TPrinterForm(parent);
     w->CreationOrder << "TPrinterForm";
-    w->CalibrationTool = new TCalibrationToolForm(parent);
+    w->CalibrationTool = new TCalibrationToolForm(prompt, LocaleDecimalSeparator(), parent);
     w->CreationOrder << "TCalibrationToolForm";
     w->DoubletSolver = new TDoubletSolverForm(parent);
     w->CreationOrder << "TDoubletSolverForm";

@@ -170,6 +170,16 @@ public:
     // "Tools" -> "Use clipped analysis setup".
     TCommandResult UseClippedAnalysisSetup(TDoubletView* doubletView);
 
+    // --- Energy and peak-width calibration tool ------------------------------
+    // "Calibration" -> "Energy / Peak Width" -> "Calibrate", after the tool
+    // closed: `calibrated` is the copy of the measured sample whose energy and
+    // peak-width calibration the user confirmed with OK, std::nullopt when
+    // the tool was closed otherwise. A confirmed copy gives the measured
+    // sample its ECal, WCal and CalibrationType (nothing else). Whatever the
+    // tool returned, the calibration origin becomes "edited by user", both
+    // solver results are no longer valid and the peak selection is refilled.
+    TCommandResult TakeToolCalibration(const std::optional<TSampleFile>& calibrated);
+
 private:
     TSampleFile WorkingCopy();
     void InvalidateSolverResults();

@@ -45,6 +45,7 @@ private slots:
                                             {"Library", "Edit"},
                                             {"Library", "Transfer"},
                                             {"Calibration", "Energy / Peak Width", "Open"},
+                                            {"Calibration", "Energy / Peak Width", "Calibrate"},
                                             {"Calibration", "Efficiency", "Transfer"},
                                             {"Calibration", "Define uncertainties"},
                                             {"Zel-Korda", "Read Memory"},
@@ -61,7 +62,6 @@ private slots:
         const QList<QStringList> disabled = {{"Sample", "Import"},
                                              {"Sample", "Export"},
                                              {"Sample", "Print protocol"},
-                                             {"Calibration", "Energy / Peak Width", "Calibrate"},
                                              {"Calibration", "Efficiency", "Calibrate"}};
         for (const QStringList& path : disabled) {
             QAction* a = w->Main->MenuAction(path);
