@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <memory>
 #include <numbers>
+#include <stdexcept>
 
 // Counts per channel of a Gaussian line of `area` counts with its centre at
 // `centre` and a standard deviation of `sigma`, at position `x` (all three
@@ -87,8 +88,11 @@ inline TPeakEntry PeakLine(const QString& name, int energy, float probability = 
     return p;
 }
 
-// Appends a line to a peak list that has room for it.
+// Appends a line to a peak list; a full list throws, which fails the test.
 inline void AddPeak(TPeakList& list, const TPeakEntry& peak) {
+    if (list.Size >= MaxPeaks) {
+        throw std::length_error("the peak list holds 16 lines at most");
+    }
     list.Peak[list.Size++] = peak;
 }
 
