@@ -573,6 +573,8 @@ TEST(SpectrumTextFile, FileErrorsNameThePath) {
 
 // --- SPA files --------------------------------------------------------------------
 
+// Stays here: edge values in every field the SPA text shows (a time beyond
+// 2^31, 1e12 counts, a comment byte outside ASCII), set byte for byte.
 TSampleFile SpaSample() {
     TSampleFile s{};
     s.Valid = 1;
