@@ -1,6 +1,7 @@
 // The instrument operations of the workstation session against the
 // simulated instrument in the same process.
 #include "InstrumentFixtures.h"
+#include "ScriptedPrompt.h"
 
 #include "core/SampleFiles.h"
 #include "instrument/SpecConfig.h"
@@ -477,20 +478,10 @@ public:
     }
 };
 
-class TMessageList : public TPrompt {
-public:
-    QStringList Messages;
-    void ShowMessage(const QString& text) override { Messages << text; }
-    bool Confirm(const QString&, const QString&) override { return false; }
-    QString OpenFileName(const TFileDialogOptions&) override { return {}; }
-    QString SaveFileName(const TFileDialogOptions&) override { return {}; }
-    bool InputText(const QString&, const QString&, QString&) override { return false; }
-};
-
 class ConfigurationTest : public ::testing::Test {
 protected:
     TScriptedView View;
-    TMessageList Prompt;
+    ScriptedPrompt Prompt;
     std::unique_ptr<TBench> Bench;
     QStringList Messages;
 
