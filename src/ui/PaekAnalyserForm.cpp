@@ -166,6 +166,8 @@ void TPaekAnalyserForm::CreateMenus() {
     BindCommand({"Sample", "Read"}, [this] { ReadSampleClick(); });
     BindCommand({"Sample", "Open"}, [this] { OpenClick(); });
     BindCommand({"Sample", "Save"}, [this] { SaveClick(); });
+    BindCommand({"Sample", "Import"}, [this] { ImportClick(); });
+    BindCommand({"Sample", "Export"}, [this] { ExportClick(); });
     BindCommand({"Sample", "Use as background"}, [this] { UseAsBackgroundClick(); });
     BindCommand({"Library", "Transfer"}, [this] { TransmitPeakListClick(); });
     BindCommand({"Calibration", "Energy / Peak Width", "Open"}, [this] { OpenEWCalClick(); });
@@ -349,6 +351,20 @@ void TPaekAnalyserForm::SaveClick() {
     const QString path = AskSaveName(Prompts, SampleSaveDialog());
     if (!path.isEmpty()) {
         ShowResult(Session.SaveSample(path));
+    }
+}
+
+void TPaekAnalyserForm::ImportClick() {
+    const QString path = Prompts.OpenFileName(SpectrumTextOpenDialog());
+    if (!path.isEmpty()) {
+        ShowResult(Session.ImportSpectrum(path, LocaleDecimalSeparator()));
+    }
+}
+
+void TPaekAnalyserForm::ExportClick() {
+    const QString path = Prompts.SaveFileName(SpaSaveDialog());
+    if (!path.isEmpty()) {
+        ShowResult(Session.ExportSpectrum(path, LocaleDecimalSeparator()));
     }
 }
 

@@ -64,6 +64,8 @@ public:
     // Command handlers: ask, call the operation, show its result.
     void OpenClick();
     void SaveClick();
+    void ImportClick();
+    void ExportClick();
     void OpenEWCalClick();
     void SaveEWcalClick();
     void OpenRCalClick();
