@@ -129,6 +129,12 @@ TPaintBox* MakePaintBox(QWidget* parent, const char* name, const QRect& geometry
     return box;
 }
 
+// A number longer than its edit shows its leading digits.
+void ShowFromStart(QLineEdit* edit, const QString& text) {
+    edit->setText(text);
+    edit->setCursorPosition(0);
+}
+
 // Sets the text of one grid cell, creating its item when needed.
 void SetCell(QTableWidget* grid, int row, int column, const QString& text, bool fixed) {
     QTableWidgetItem* item = grid->item(row, column);
@@ -329,9 +335,9 @@ void TCalibrationToolForm::ShowState() {
     ResultsMemo->setPlainText(CalTool.Memo.join(QLatin1Char('\n')));
     ApplyButton->setEnabled(CalTool.OkEnabled);
     if (ToolPeakShown(CalTool)) {
-        PeakPositionEdit->setText(CalTool.PositionText());
-        PeakWidthEdit->setText(CalTool.SigmaText());
-        FWHMEdit->setText(CalTool.FwhmText().value_or(QString()));
+        ShowFromStart(PeakPositionEdit, CalTool.PositionText());
+        ShowFromStart(PeakWidthEdit, CalTool.SigmaText());
+        ShowFromStart(FWHMEdit, CalTool.FwhmText().value_or(QString()));
     }
     SpectrumPaintBox->update();
     PeakPaintBox->update();
