@@ -1,5 +1,6 @@
 // zkcli: the program's analysis, files and instrument link from the command line.
 #include "cli/AnalyseCommand.h"
+#include "cli/CalibrateCommand.h"
 #include "cli/CliSupport.h"
 #include "cli/InstrumentCommand.h"
 #include "cli/LibraryCommand.h"
@@ -18,6 +19,9 @@ const char* const Help =
     "\n"
     "Commands:\n"
     "  analyse SAMPLE.vtb          analyse a sample file and print the report\n"
+    "  locate FILE --roi F:E       locate the peak in a ROI as the calibration tool does\n"
+    "  calibrate energy SAMPLE.vtb --points P.txt\n"
+    "                              fit the energy and peak-width calibration\n"
     "  library FILE.txt            list the entries of a nuclide library file\n"
     "  instrument --port PORT ...  work with the instrument on a serial port\n"
     "\n"
@@ -42,9 +46,11 @@ int main(int argc, char* argv[]) {
     const std::map<QString, std::function<int(const QStringList&, QTextStream&, QTextStream&)>>
         commands = {
             {"analyse", RunAnalyseCommand},
+            {"calibrate", RunCalibrateCommand},
             {"instrument", [](const QStringList& a, QTextStream& o,
                               QTextStream& e) { return RunInstrumentCommand(a, o, e); }},
             {"library", RunLibraryCommand},
+            {"locate", RunLocateCommand},
         };
     const auto it = commands.find(command);
     if (it == commands.end()) {

@@ -83,7 +83,7 @@ TEST(LoadSampleSpectrumTest, SizeAboveTheRecordsChannelsIsCut) {
 
 struct ZoomCase {
     const char* Name;
-    TTextLayout Layout; // Unrecognised: ChooseZoom itself
+    TTextLayout Layout = TTextLayout::Unrecognised; // with no caption: ChooseZoom itself
     std::int32_t Size;
     double Zoom;
     const char* Caption;
@@ -280,7 +280,7 @@ struct LibraryCase {
     QByteArray Text;
     char Separator;
     QStringList Lines;
-    std::vector<std::int32_t> Probabilities;
+    std::vector<std::int32_t> Probabilities = {};
 };
 
 void PrintTo(const LibraryCase& c, std::ostream* os) {
