@@ -4,17 +4,19 @@
 
 #include <QRegularExpression>
 
-const char* const ExitCodeHelp = "Exit codes:\n"
-                                 "  0    done\n"
-                                 "  1    instrument: port not available\n"
-                                 "  2    instrument: time-out\n"
-                                 "  3    instrument: memory access failed\n"
-                                 "  4    instrument: busy (measuring or downloading)\n"
-                                 "  5    instrument: unexpected response\n"
-                                 "  6    a file could not be written\n"
-                                 "  64   usage error (wrong arguments)\n"
-                                 "  66   an input file could not be read\n"
-                                 "  255  not confirmed, or configuration values refused\n";
+const char* const ExitCodeHelp =
+    "Exit codes:\n"
+    "  0    done\n"
+    "  1    instrument: port not available; import/export/locate/calibrate: the\n"
+    "       file could not be used\n"
+    "  2    instrument: time-out\n"
+    "  3    instrument: memory access failed\n"
+    "  4    instrument: busy (measuring or downloading)\n"
+    "  5    instrument: unexpected response\n"
+    "  6    a file could not be written\n"
+    "  64   usage error (wrong arguments)\n"
+    "  66   an input file could not be read\n"
+    "  255  not confirmed, or configuration values refused\n";
 
 void SetUpParser(QCommandLineParser& parser, const QString& description) {
     parser.setApplicationDescription(description);

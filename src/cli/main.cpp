@@ -4,6 +4,7 @@
 #include "cli/CliSupport.h"
 #include "cli/InstrumentCommand.h"
 #include "cli/LibraryCommand.h"
+#include "cli/TextFileCommands.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -22,6 +23,8 @@ const char* const Help =
     "  locate FILE --roi F:E       locate the peak in a ROI as the calibration tool does\n"
     "  calibrate energy SAMPLE.vtb --points P.txt\n"
     "                              fit the energy and peak-width calibration\n"
+    "  import FILE                 import a ZEMA, Vintrava or HELIOMAT7xx spectrum text file\n"
+    "  export SAMPLE.vtb -o F.SPA  write a sample's spectrum as an SPA file\n"
     "  library FILE.txt            list the entries of a nuclide library file\n"
     "  instrument --port PORT ...  work with the instrument on a serial port\n"
     "\n"
@@ -49,6 +52,8 @@ int main(int argc, char* argv[]) {
             {"calibrate", RunCalibrateCommand},
             {"instrument", [](const QStringList& a, QTextStream& o,
                               QTextStream& e) { return RunInstrumentCommand(a, o, e); }},
+            {"export", RunExportCommand},
+            {"import", RunImportCommand},
             {"library", RunLibraryCommand},
             {"locate", RunLocateCommand},
         };

@@ -1,0 +1,165 @@
+#include "cli/TextFileCommands.h"
+
+#include "cli/CliSupport.h"
+#include "core/SampleFiles.h"
+#include "workstation/Workstation.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace {
+
+// The exit code of a file that could not be used (read, recognised or converted).
+constexpr int FileNotUsed = 1;
+
+QJsonObject TextSpectrumJson(const TTextSpectrum& read) {
+    const TCalSpectrum& s = read.Spectrum;
+    QJsonArray calibration;
+    for (const double c : read.Calibration) {
+        calibration.append(c);
+    }
+    QJsonArray channels;
+    for (const std::int32_t count : s.Channels) {
+        channels.append(count);
+    }
+    QJsonObject o;
+    o["layout"] = static_cast<int>(read.Layout);
+    o["layoutName"] = TextLayoutName(read.Layout);
+    o["Size"] = s.Size;
+    o["Offset"] = s.Offset;
+    o["AdcResolution"] = s.AdcResolution;
+    o["RefVoltage"] = s.RefVoltage;
+    o["LifeTime"] = s.LifeTime;
+    o["FileCalibration"] = calibration;
+    o["Channels"] = channels;
+    return o;
+}
+
+const QString DecimalPointUsage =
+    QStringLiteral("--decimal-point takes one character that is not a digit, sign or letter");
+
+} // namespace
+
+int RunImportCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
+    const QString command = QStringLiteral("import");
+    QCommandLineParser parser;
+    SetUpParser(parser,
+                QStringLiteral(
+                    "Reads a spectrum text file (ZEMA, Vintrava or HELIOMAT7xx) and imports it\n"
+                    "into a measured sample as \"Sample\" -> \"Import\" does. Prints the layout's\n"
+                    "name and the number of channels, or with --json what the reader returned."));
+    const QCommandLineOption output(QStringList{QStringLiteral("o"), QStringLiteral("output")},
+                                    QStringLiteral("Write the imported sample to this file."),
+                                    QStringLiteral("OUT.vtb"));
+    const QCommandLineOption into(
+        QStringLiteral("into"),
+        QStringLiteral("Import into this sample (default: an empty sample, as the main window "
+                       "holds before any sample)."),
+        QStringLiteral("SAMPLE.vtb"));
+    const QCommandLineOption json(
+        QStringLiteral("json"),
+        QStringLiteral("Print the reader's result as one JSON object instead of text."));
+    const QCommandLineOption decimalPoint = MakeDecimalPointOption();
+    parser.addOptions({output, into, json, decimalPoint});
+    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The spectrum text file."));
+    const int parsed = ParseArguments(parser, command, args, out, err);
+    if (parsed >= 0) {
+        return parsed;
+    }
+    char separator = '.';
+    if (!DecimalPointOption(parser, decimalPoint, separator)) {
+        return UsageError(parser, command, DecimalPointUsage, err);
+    }
+    const QStringList files = parser.positionalArguments();
+    if (files.size() != 1) {
+        return UsageError(parser, command,
+                          files.isEmpty() ? QStringLiteral("no spectrum text file given")
+                                          : QStringLiteral("more than one file given"),
+                          err);
+    }
+
+    TWorkstation session;
+    if (parser.isSet(into)) {
+        QString error;
+        if (!ReadSampleFile(parser.value(into), session.State.MeasuredSample, error)) {
+            err << error << Qt::endl;
+            return FileNotUsed;
+        }
+    }
+    TTextSpectrum read;
+    const TCommandResult result = session.ImportSpectrum(files[0], separator, &read);
+    if (result.Status == CommandNotRun) {
+        err << files[0] << ": not a ZEMA, Vintrava or HELIOMAT7xx spectrum text file, or it "
+            << "cannot be read" << Qt::endl;
+        return FileNotUsed;
+    }
+    if (!result.Ok()) {
+        err << result.MessageText() << Qt::endl;
+        return FileNotUsed;
+    }
+    if (parser.isSet(output)) {
+        QString error;
+        if (!WriteSampleFile(parser.value(output), session.State.MeasuredSample, error)) {
+            err << error << Qt::endl;
+            return ExitCode::WriteFailed;
+        }
+    }
+    if (parser.isSet(json)) {
+        out << QJsonDocument(TextSpectrumJson(read)).toJson(QJsonDocument::Compact) << '\n';
+    } else {
+        out << TextLayoutName(read.Layout) << ' ' << read.Spectrum.Size << '\n';
+    }
+    out.flush();
+    return ExitCode::Ok;
+}
+
+int RunExportCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
+    const QString command = QStringLiteral("export");
+    QCommandLineParser parser;
+    SetUpParser(parser,
+                QStringLiteral("Writes a sample file's spectrum as an SPA file, exactly as\n"
+                               "\"Sample\" -> \"Export\" does."));
+    const QCommandLineOption output(QStringList{QStringLiteral("o"), QStringLiteral("output")},
+                                    QStringLiteral("The SPA file to write."),
+                                    QStringLiteral("OUT.SPA"));
+    const QCommandLineOption decimalPoint = MakeDecimalPointOption();
+    parser.addOptions({output, decimalPoint});
+    parser.addPositionalArgument(QStringLiteral("SAMPLE.vtb"), QStringLiteral("The sample file."));
+    const int parsed = ParseArguments(parser, command, args, out, err);
+    if (parsed >= 0) {
+        return parsed;
+    }
+    char separator = '.';
+    if (!DecimalPointOption(parser, decimalPoint, separator)) {
+        return UsageError(parser, command, DecimalPointUsage, err);
+    }
+    const QStringList files = parser.positionalArguments();
+    if (files.size() != 1) {
+        return UsageError(parser, command,
+                          files.isEmpty() ? QStringLiteral("no sample file given")
+                                          : QStringLiteral("more than one sample given"),
+                          err);
+    }
+    if (!parser.isSet(output)) {
+        return UsageError(parser, command, QStringLiteral("no output file given (-o OUT.SPA)"),
+                          err);
+    }
+
+    TWorkstation session;
+    QString error;
+    if (!ReadSampleFile(files[0], session.State.MeasuredSample, error)) {
+        err << error << Qt::endl;
+        return FileNotUsed;
+    }
+    const TCommandResult result = session.ExportSpectrum(parser.value(output), separator);
+    if (result.Status == CommandNotRun) {
+        err << files[0] << ": the sample is not valid; nothing was exported" << Qt::endl;
+        return FileNotUsed;
+    }
+    if (!result.Ok()) {
+        err << result.MessageText() << Qt::endl;
+        return FileNotUsed;
+    }
+    return ExitCode::Ok;
+}
