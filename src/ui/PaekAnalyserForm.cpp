@@ -216,15 +216,17 @@ void TPaekAnalyserForm::BindCommand(const QStringList& path, std::function<void(
         return;
     }
     action->setEnabled(true);
-    connect(action, &QAction::triggered, this, [this, handler] {
-        try {
-            handler();
-        } catch (const std::exception& e) {
-            // Numerical and conversion errors end the command; the program
-            // carries on.
-            Prompts.ShowMessage(QString::fromUtf8(e.what()));
-        }
-    });
+    connect(action, &QAction::triggered, this, [this, handler] { RunCommand(handler); });
+}
+
+void TPaekAnalyserForm::RunCommand(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (const std::exception& e) {
+        // Numerical and conversion errors end the command; the program
+        // carries on.
+        Prompts.ShowMessage(QString::fromUtf8(e.what()));
+    }
 }
 
 void TPaekAnalyserForm::SetUncertaintyEditor(std::function<void()> edit) {

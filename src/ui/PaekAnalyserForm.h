@@ -99,6 +99,9 @@ public:
     // command with its message; the program carries on.
     void BindCommand(const QStringList& path, std::function<void()> handler);
     QAction* MenuAction(const QStringList& path) const;
+    // Runs a command handler; an exception it lets through ends the command
+    // with its message shown.
+    void RunCommand(const std::function<void()>& handler);
 
     // Fills the port box (called before it drops down).
     void SetPortListProvider(std::function<QStringList()> provider) { PortList = provider; }
