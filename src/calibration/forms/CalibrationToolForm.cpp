@@ -222,6 +222,7 @@ void TCalibrationToolForm::CreateControls() {
     CalPointsStringGrid->horizontalHeader()->setDefaultSectionSize(50);
     CalPointsStringGrid->verticalHeader()->setDefaultSectionSize(GridRowHeight);
     CalPointsStringGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    CalPointsStringGrid->setWordWrap(false); // one line per cell, cut at its border
     CalPointsStringGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
     CalPointsStringGrid->setSelectionMode(QAbstractItemView::SingleSelection);
     CalPointsStringGrid->setToolTip(tr("Double click to remove calibration point"));
