@@ -8,6 +8,7 @@
 // the instrument's answers are made from the example samples. The further
 // text files become nuclide library seeds.
 #include "core/SampleFiles.h"
+#include "core/SpectrumTextFile.h"
 #include "instrument/ByteOrder.h"
 #include "library/PeakListFile.h"
 
@@ -188,12 +189,29 @@ int main(int argc, char** argv) {
                         RawBytes(calibration.ECal) + RawBytes(calibration.WCal));
         ok &= WriteSeed(corpus + "/rcal", stem + ".rcal", RawBytes(calibration.RCal));
         ok &= WriteSeed(corpus + "/peak_list", stem + ".gpl", EncodePeakList(sample->PeakList));
+        ok &= WriteSeed(corpus + "/spectrum_text", stem + ".SPA",
+                        SpaFileText(*sample, 20, 3000, '.'));
         // Short spectra keep the fuzzer fast; the full one shows the longest block.
         ok &= WriteInstrumentSeeds(corpus + "/instrument_answers", stem + "_64", *sample, 64);
         if (samples == 1) {
             ok &= WriteInstrumentSeeds(corpus + "/instrument_answers", stem, *sample, MaxChannels);
         }
     }
+    // The other two text layouts, small, from the same counts.
+    QByteArray zema = "ZEMA\r\n2\r\n3\r\n4\r\nU\t3000.5\r\nADC\t1024 ch\r\nOffset\t0\r\n8\r\n"
+                      "C\t1.5\r\nC\t0.75\r\nC\t0.001\r\nC\t0\r\n";
+    for (int line = 13; line < 20; ++line) {
+        zema += QByteArray::number(line) + "\r\n";
+    }
+    zema += "Date\tLive\tSPECTRUM\r\n21\r\n22\r\nx\t600";
+    QByteArray vintrava = "[INFO]\nDevice\tVintrava 2\nLive\t600\n[CHANNELDATA]\n";
+    for (int i = 0; i < 64; ++i) {
+        const QByteArray count = QByteArray::number((i * 37) % 500);
+        zema += "\t" + count;
+        vintrava += count + "\n";
+    }
+    ok &= WriteSeed(corpus + "/spectrum_text", "zema.txt", zema + "\r\n");
+    ok &= WriteSeed(corpus + "/spectrum_text", "vintrava.txt", vintrava);
     for (const QFileInfo& file : examples.entryInfoList({"*.gpl"}, QDir::Files, QDir::Name)) {
         ok &= WriteSeed(corpus + "/peak_list", file.fileName(), ReadAll(file.filePath()));
     }

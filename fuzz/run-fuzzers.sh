@@ -15,7 +15,8 @@ repo="$(cd "$(dirname "$0")/.." && pwd)"
 seconds="${1:-30}"
 build="${ZK_FUZZ_BUILD:-$repo/build-fuzz}"
 texts="${ZK_FUZZ_TEXTS:-$repo/../shared/data/real}"
-targets=(sample_file ewcal rcal peak_list nuclide_library uncertainty_settings instrument_answers)
+targets=(sample_file ewcal rcal peak_list nuclide_library uncertainty_settings instrument_answers
+  spectrum_text)
 
 CC=clang CXX=clang++ cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DZK_FUZZ=ON -DZK_SANITIZE=ON -DZK_BUILD_BENCH=OFF >/dev/null

@@ -1,0 +1,74 @@
+// Spectrum text files of the three layouts, read whole and as the beginning
+// of a longer file. A read that fails or recognises nothing leaves the
+// caller's spectrum and calibration as they were; an accepted spectrum stays
+// inside the channel array, and when the import takes it, the sample goes
+// through the analysis run.
+#include "FuzzUse.h"
+#include "core/Errors.h"
+#include "core/SpectrumTextFile.h"
+#include "workstation/Workstation.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+
+namespace {
+
+TCalSpectrum EntrySpectrum() {
+    TCalSpectrum s;
+    s.Size = -1;
+    s.Offset = 17;
+    s.AdcResolution = 3;
+    s.RefVoltage = 5;
+    s.Channels.fill(-9);
+    s.LifeTime = 21;
+    return s;
+}
+
+bool Same(const TCalSpectrum& a, const TCalSpectrum& b) {
+    return a.Size == b.Size && a.Offset == b.Offset && a.AdcResolution == b.AdcResolution &&
+           std::memcmp(&a.RefVoltage, &b.RefVoltage, sizeof a.RefVoltage) == 0 &&
+           a.Channels == b.Channels && a.LifeTime == b.LifeTime;
+}
+
+void ReadOnce(std::string_view bytes, bool complete) {
+    const TCalSpectrum entry = EntrySpectrum();
+    const TFileCalibration entryCalibration{1, 2, 3, 4};
+    TTextSpectrum read;
+    read.Spectrum = entry;
+    read.Calibration = entryCalibration;
+    try {
+        read.Layout = DecodeSpectrumText(bytes, QStringLiteral("fuzz.txt"), '.', read.Spectrum,
+                                         read.Calibration, complete);
+    } catch (const EConversionError& e) {
+        RequireFuzz(*e.what() != '\0');
+        RequireFuzz(Same(read.Spectrum, entry) && read.Calibration == entryCalibration);
+        return;
+    }
+    if (read.Layout == TTextLayout::Unrecognised) {
+        RequireFuzz(Same(read.Spectrum, entry) && read.Calibration == entryCalibration);
+        return;
+    }
+    RequireFuzz(read.Spectrum.Size >= -1 && read.Spectrum.Size <= CalChannels);
+    if (read.Layout == TTextLayout::Vintrava) {
+        RequireFuzz(read.Spectrum.Size == 256);
+    }
+    TSampleFile sample = MakeFuzzBaseSample();
+    const TSampleFile before = sample;
+    if (ApplyTextSpectrum(read, QStringLiteral("fuzz.txt"), sample).isEmpty()) {
+        RequireFuzz(sample.Sample.Spectrum.Size <= MaxChannels);
+        AnalyseFuzzedSample(sample);
+    } else {
+        RequireFuzz(std::memcmp(&sample, &before, sizeof sample) == 0);
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    ReadOnce(bytes, true);
+    ReadOnce(bytes, false);
+    return 0;
+}
