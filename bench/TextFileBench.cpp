@@ -1,0 +1,100 @@
+// Throughput of the spectrum text reader: a ZEMA file whose data line holds
+// 4096 counts, and a HELIOMAT7xx file of 4096 data lines (SIZE 4096, summed
+// by four into 1024 channels). Each is read from a file, as the import and
+// the calibration tool read it, and decoded from memory, to show the share of
+// the file system.
+#include "core/SpectrumTextFile.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <string>
+
+namespace {
+
+// Counts of a plausible NaI spectrum: a falling continuum with some noise.
+std::string Count(int i) {
+    return std::to_string(20000 / (1 + i / 64) + (i * 7919) % 97);
+}
+
+std::string ZemaText() {
+    std::string text = "ZEMA spectrum\r\n2\r\n3\r\n4\r\nU\t3000.5\r\nADC\t4096 channels\r\n"
+                       "Offset\t0\r\n8\r\nC\t1.5\r\nC\t0.75\r\nC\t0.001\r\nC\t0\r\n";
+    for (int line = 13; line < 20; ++line) {
+        text += "remark ";
+        text += std::to_string(line);
+        text += "\r\n";
+    }
+    text += "Date\tTime\tLive\tSPECTRUM\r\n21\r\n22\r\n2026-12-10\t3600\t12:00";
+    for (int i = 0; i < 4096; ++i) {
+        text += '\t';
+        text += Count(i);
+    }
+    return text + "\r\n";
+}
+
+std::string HeliomatText() {
+    std::string text = "ADR\tWEIGHT:1\r\nGROUP\tVOLUME:1\r\nTYPE\t0\r\nNUMBER\t1042\r\nSTART\t0\r\n"
+                       "SAVE\t3600\r\nE_min\t20\r\nE_max\t3000\r\nSAMPLE\t3600\r\nSIZE\t4096\r\n"
+                       "\r\nCHANNEL\tCOUNTS\r\n";
+    for (int i = 0; i < 4097; ++i) {
+        text += std::to_string(i + 1);
+        text += '\t';
+        text += Count(i);
+        text += "\r\n";
+    }
+    return text + "\r\nINFO\t\r\n";
+}
+
+void ReadFile(benchmark::State& state, const std::string& text) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("spectrum.txt");
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(text.data(), static_cast<qint64>(text.size())) !=
+            static_cast<qint64>(text.size())) {
+        state.SkipWithError("cannot write the spectrum file");
+        return;
+    }
+    file.close();
+    for (auto _ : state) {
+        TCalSpectrum spectrum;
+        TFileCalibration calibration{};
+        benchmark::DoNotOptimize(ReadSpectrumTextFile(path, '.', spectrum, calibration));
+        benchmark::DoNotOptimize(spectrum.Channels[1]);
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(text.size()));
+}
+
+void Decode(benchmark::State& state, const std::string& text) {
+    for (auto _ : state) {
+        TCalSpectrum spectrum;
+        TFileCalibration calibration{};
+        benchmark::DoNotOptimize(
+            DecodeSpectrumText(text, QStringLiteral("spectrum.txt"), '.', spectrum, calibration));
+        benchmark::DoNotOptimize(spectrum.Channels[1]);
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(text.size()));
+}
+
+void BM_ReadZemaFile(benchmark::State& state) {
+    ReadFile(state, ZemaText());
+}
+void BM_ReadHeliomatFile(benchmark::State& state) {
+    ReadFile(state, HeliomatText());
+}
+void BM_DecodeZema(benchmark::State& state) {
+    Decode(state, ZemaText());
+}
+void BM_DecodeHeliomat(benchmark::State& state) {
+    Decode(state, HeliomatText());
+}
+
+} // namespace
+
+BENCHMARK(BM_ReadZemaFile);
+BENCHMARK(BM_ReadHeliomatFile);
+BENCHMARK(BM_DecodeZema);
+BENCHMARK(BM_DecodeHeliomat);
