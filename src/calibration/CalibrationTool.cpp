@@ -106,8 +106,10 @@ void TCalibrationTool::LoadSampleSpectrum(const TSampleFile& sample) {
     Spectrum.Offset = source.Offset;
     Spectrum.AdcResolution = 256;
     Spectrum.RefVoltage = 2000;
-    Spectrum.LifeTime = static_cast<std::int32_t>(std::min<std::uint32_t>(
-        sample.Sample.Parameter.SampleInterval, std::numeric_limits<std::int32_t>::max()));
+    const std::uint32_t seconds =
+        sample.Sample.Parameter.SampleInterval; // copied out of the packed record
+    Spectrum.LifeTime = static_cast<std::int32_t>(
+        std::min<std::uint32_t>(seconds, std::numeric_limits<std::int32_t>::max()));
     for (int i = 0; i < size; ++i) {
         const float count = source.Channel[i]; // copied out of the packed record
         Spectrum.Channels[i] = ToCount(static_cast<double>(count));
