@@ -41,6 +41,8 @@ private slots:
         const QList<QStringList> enabled = {{"Sample", "Read"},
                                             {"Sample", "Open"},
                                             {"Sample", "Save"},
+                                            {"Sample", "Import"},
+                                            {"Sample", "Export"},
                                             {"Sample", "Use as background"},
                                             {"Library", "Edit"},
                                             {"Library", "Transfer"},
@@ -59,9 +61,7 @@ private slots:
             QAction* a = w->Main->MenuAction(path);
             QVERIFY2(a && a->isEnabled(), qPrintable(path.join(" > ")));
         }
-        const QList<QStringList> disabled = {{"Sample", "Import"},
-                                             {"Sample", "Export"},
-                                             {"Sample", "Print protocol"},
+        const QList<QStringList> disabled = {{"Sample", "Print protocol"},
                                              {"Calibration", "Efficiency", "Calibrate"}};
         for (const QStringList& path : disabled) {
             QAction* a = w->Main->MenuAction(path);
