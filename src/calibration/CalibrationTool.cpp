@@ -57,9 +57,12 @@ QString Heading(TRegression r) {
 double CellValue(const QString& cell, char separator, int row, const QString& column) {
     double value = 0;
     if (!TryParseNumber(cell.toStdString(), separator, value)) {
+        // A cell from a file may be long; the message shows its beginning.
+        constexpr int Shown = 40;
+        const QString shown = cell.size() > Shown ? cell.left(Shown) + QStringLiteral("...") : cell;
         throw EConversionError(QStringLiteral("Calibration point %1: %2 '%3' is not a valid number")
                                    .arg(row)
-                                   .arg(column, cell));
+                                   .arg(column, shown));
     }
     return value;
 }
@@ -264,20 +267,22 @@ void TCalibrationTool::TakeCandidates(const TPeakList& peakList) {
 void TCalibrationTool::TakeLibraryText(const QByteArray& text) {
     Candidates.clear();
     CandidateLines.clear();
-    const QString all = AnsiToText(std::string_view(text.constData(), text.size()));
+    // Line by line, so a long file is decoded only as far as it is read.
+    const char* const data = text.constData();
+    const qsizetype size = text.size();
     qsizetype start = 0;
-    while (start < all.size() && static_cast<int>(Candidates.size()) < MaxCandidateLines) {
+    while (start < size && static_cast<int>(Candidates.size()) < MaxCandidateLines) {
         // A line ends at CR LF, LF or a lone CR.
         qsizetype end = start;
-        while (end < all.size() && all[end] != QLatin1Char('\n') && all[end] != QLatin1Char('\r')) {
+        while (end < size && data[end] != '\n' && data[end] != '\r') {
             ++end;
         }
-        QString rest = all.mid(start, end - start);
+        QString rest = AnsiToText(std::string_view(data + start, end - start));
         start = end;
-        if (start < all.size() && all[start] == QLatin1Char('\r')) {
+        if (start < size && data[start] == '\r') {
             ++start;
         }
-        if (start < all.size() && all[start] == QLatin1Char('\n')) {
+        if (start < size && data[start] == '\n') {
             ++start;
         }
         TNuclide n;

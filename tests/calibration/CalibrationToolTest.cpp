@@ -552,6 +552,13 @@ INSTANTIATE_TEST_SUITE_P(
                      .Second = Point("B", "3x", "150", "3"),
                      .Conversion = true,
                      .Message = "Calibration point 2: Energy '3x' is not a valid number"},
+        // A long cell from a file is shown by its first 40 characters.
+        BadPointCase{.Name = "LongCell",
+                     .Second = {"B", "300", "150", QString(5000, QLatin1Char('x'))},
+                     .Conversion = true,
+                     .Message = "Calibration point 2: Sigma "
+                                "'xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx...' is not a valid "
+                                "number"},
         BadPointCase{.Name = "WrongSeparator",
                      .Second = Point("B", "300", "150.5", "3"),
                      .Conversion = true,
