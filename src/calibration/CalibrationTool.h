@@ -57,14 +57,14 @@ public:
     char DecimalSeparator;
 
     // --- Spectrum and ROI --------------------------------------------------
-    TCalSpectrum Spectrum;   // SPECTRUM, Size -1 at creation
+    TCalSpectrum Spectrum; // SPECTRUM, Size -1 at creation
     std::int32_t Marker1 = -1;
-    std::int32_t Marker2 = -1; // exclusive
-    double Zoom = 1.0;         // pixels per channel of the spectrum view
-    TCalSpectrum Roi;          // Size -1 at creation
+    std::int32_t Marker2 = -1;              // exclusive
+    double Zoom = 1.0;                      // pixels per channel of the spectrum view
+    TCalSpectrum Roi;                       // Size -1 at creation
     TCalSpectrum NetRoi{0, 0, 0, 0, {}, 0}; // all zero at creation
-    double Mean = 1.0;  // peak position in channels from the first ROI channel
-    double Sigma = 1.0; // peak width in channels
+    double Mean = 1.0;                      // peak position in channels from the first ROI channel
+    double Sigma = 1.0;                     // peak width in channels
 
     // The sample's spectrum, counts rounded half-even; a Size above 4096 is
     // cut to 4096. Then ChooseZoom.
@@ -88,7 +88,8 @@ public:
     void UpdateRoi();
 
     // The three edits of the peak view (general form); std::nullopt where
-    // the tool shows no number (the FWHM at position 0).
+    // the tool shows no number (the FWHM at a position of 0 or below, where
+    // a width relative to the position means nothing).
     QString PositionText() const;
     QString SigmaText() const;
     std::optional<QString> FwhmText() const;
@@ -103,8 +104,8 @@ public:
     void TakeLibraryText(const QByteArray& text);
 
     // --- Calibration points and regressions ---------------------------------
-    std::vector<TCalPoint> Points;     // grid rows 1 ..
-    bool HeaderShown = false;          // row 0 carries the header texts
+    std::vector<TCalPoint> Points; // grid rows 1 ..
+    bool HeaderShown = false;      // row 0 carries the header texts
     std::array<TPolynomCoefficients, RegressionCount> Coefficients{};
     std::array<double, RegressionCount> Correlations{};
     bool OkEnabled = false;
@@ -115,14 +116,18 @@ public:
     // The memo of the sample's present calibration (eleven lines).
     QStringList PresentCalibrationMemo(const TSampleFile& sample) const;
     // Adds the located peak as a point for candidate `index` (nothing when
-    // it is not a candidate), then RecomputeRegressions.
+    // it is not a candidate, or when the peak's position is 0 or below and
+    // so has no width in keV), then RecomputeRegressions. The header texts
+    // are shown in either case.
     void AddPoint(int index);
     // Removes grid row `row` (1 ..), then RecomputeRegressions.
     void RemovePoint(int row);
     void ClearPoints();
-    // Reruns the fits from the points and rewrites the memo. Throws
-    // EMathError for a singular fit: the memo stays empty and OK is
-    // disabled until a recomputation succeeds.
+    // Reruns the fits from the first nine points and rewrites the memo.
+    // Throws EMathError for a singular fit or a point at position 0 or below
+    // (its width in keV is undefined), and EConversionError for a cell that
+    // is not a number: the memo stays empty, the fits not yet rerun keep
+    // their coefficients, and OK is disabled until a recomputation succeeds.
     void RecomputeRegressions();
     // The regression's number of terms for the present points (0 when no fit).
     int Terms(TRegression regression) const;
