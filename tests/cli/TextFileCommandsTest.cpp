@@ -80,10 +80,10 @@ TEST_F(TextFileCommands, ImportIntoASampleKeepsItsPeakList) {
     EXPECT_EQ(r.Out, "Vintrava 256\n");
     auto out = std::make_unique<TSampleFile>();
     ASSERT_TRUE(ReadSampleFile(Path("out.vtb"), *out, error));
-    EXPECT_EQ(out->PeakList.Size, 2);
-    EXPECT_EQ(out->Sample.Spectrum.Size, 256);
-    EXPECT_EQ(out->Sample.Spectrum.Channel[1], 5.0f);
-    EXPECT_EQ(out->Calibration.ECal.C1, 0.75f); // a Vintrava file leaves the calibration
+    EXPECT_EQ(+out->PeakList.Size, 2);
+    EXPECT_EQ(+out->Sample.Spectrum.Size, 256);
+    EXPECT_EQ(+out->Sample.Spectrum.Channel[1], 5.0f);
+    EXPECT_EQ(+out->Calibration.ECal.C1, 0.75f); // a Vintrava file leaves the calibration
 }
 
 TEST_F(TextFileCommands, ImportJsonIsTheReadersResult) {

@@ -123,39 +123,39 @@ TEST_P(ImportTest, MakesTheFileTheMeasuredSample) {
 
     const TAnalysisState& st = Session.State;
     const TSampleFile& s = st.MeasuredSample;
-    EXPECT_EQ(s.Valid, 1);
-    EXPECT_EQ(s.Sample.Spectrum.Size, c.Size);
-    EXPECT_EQ(s.Sample.Spectrum.Offset, c.Offset);
+    EXPECT_EQ(+s.Valid, 1);
+    EXPECT_EQ(+s.Sample.Spectrum.Size, c.Size);
+    EXPECT_EQ(+s.Sample.Spectrum.Offset, c.Offset);
     for (std::size_t i = 0; i < c.Channels.size(); ++i) {
-        EXPECT_EQ(s.Sample.Spectrum.Channel[i], c.Channels[i]) << i;
+        EXPECT_EQ(+s.Sample.Spectrum.Channel[i], c.Channels[i]) << i;
     }
     // Channels beyond the imported ones keep what the sample had.
-    EXPECT_EQ(s.Sample.Spectrum.Channel[c.Size + 1], before.Sample.Spectrum.Channel[c.Size + 1]);
+    EXPECT_EQ(+s.Sample.Spectrum.Channel[c.Size + 1], +before.Sample.Spectrum.Channel[c.Size + 1]);
     const TSampleParameter p = s.Sample.Parameter;
-    EXPECT_EQ(p.SampleInterval, c.SampleInterval);
-    EXPECT_EQ(p.SampleType, 0);
-    EXPECT_EQ(p.Volume, 1.0f);
-    EXPECT_EQ(p.Weight, 1.0f);
-    EXPECT_EQ(p.SerialNumber, 0);
-    EXPECT_EQ(p.SampleID, 0u);
+    EXPECT_EQ(+p.SampleInterval, c.SampleInterval);
+    EXPECT_EQ(+p.SampleType, 0);
+    EXPECT_EQ(+p.Volume, 1.0f);
+    EXPECT_EQ(+p.Weight, 1.0f);
+    EXPECT_EQ(+p.SerialNumber, 0);
+    EXPECT_EQ(+p.SampleID, 0u);
 
     const TDetectorCalibration cal = s.Calibration;
     if (c.SetsCalibration) {
         EXPECT_NEAR_REL(cal.ECal.C0, c.ECal.C0, 1e-6);
         EXPECT_NEAR_REL(cal.ECal.C1, c.ECal.C1, 1e-6);
         EXPECT_NEAR_REL(cal.ECal.C2, c.ECal.C2, 1e-6);
-        EXPECT_EQ(cal.ECal.C3, c.ECal.C3);
-        EXPECT_EQ(cal.WCal.W0, 0.26128f);
-        EXPECT_EQ(cal.WCal.W1, 0.039008f);
-        EXPECT_EQ(cal.WCal.W2, -0.0000096308f);
-        EXPECT_EQ(cal.RCal.A0, -0.00103f);
-        EXPECT_EQ(cal.RCal.B0, 0.02f);
-        EXPECT_EQ(cal.RCal.Ecut, 662.0f);
-        EXPECT_EQ(cal.RCal.m, 1.0f);
-        EXPECT_EQ(s.CalibrationType, 1);
+        EXPECT_EQ(+cal.ECal.C3, +c.ECal.C3);
+        EXPECT_EQ(+cal.WCal.W0, 0.26128f);
+        EXPECT_EQ(+cal.WCal.W1, 0.039008f);
+        EXPECT_EQ(+cal.WCal.W2, -0.0000096308f);
+        EXPECT_EQ(+cal.RCal.A0, -0.00103f);
+        EXPECT_EQ(+cal.RCal.B0, 0.02f);
+        EXPECT_EQ(+cal.RCal.Ecut, 662.0f);
+        EXPECT_EQ(+cal.RCal.m, 1.0f);
+        EXPECT_EQ(+s.CalibrationType, 1);
     } else {
         EXPECT_EQ(std::memcmp(&s.Calibration, &before.Calibration, sizeof cal), 0);
-        EXPECT_EQ(s.CalibrationType, 0);
+        EXPECT_EQ(+s.CalibrationType, 0);
     }
     EXPECT_EQ(std::memcmp(&s.PeakList, &before.PeakList, sizeof s.PeakList), 0);
     EXPECT_EQ(std::memcmp(&s.Results, &before.Results, sizeof s.Results), 0);
@@ -315,11 +315,11 @@ TEST_F(TextFileOperations, ExportedSampleImportsWithItsEnergyAtChannelZero) {
 
     ASSERT_TRUE(Session.ImportSpectrum(path, Sep).Ok());
     const TSampleFile& back = Session.State.MeasuredSample;
-    EXPECT_EQ(back.Sample.Spectrum.Size, 1024);
-    EXPECT_EQ(back.Sample.Parameter.SampleInterval, 42u); // line 9: the sample ID
-    EXPECT_EQ(back.Sample.Spectrum.Channel[0], 0);
+    EXPECT_EQ(+back.Sample.Spectrum.Size, 1024);
+    EXPECT_EQ(+back.Sample.Parameter.SampleInterval, 42u); // line 9: the sample ID
+    EXPECT_EQ(+back.Sample.Spectrum.Channel[0], 0);
     for (int i = 1; i < 1024; ++i) {
-        ASSERT_EQ(back.Sample.Spectrum.Channel[i], 7 * i) << i;
+        ASSERT_EQ(+back.Sample.Spectrum.Channel[i], 7 * i) << i;
     }
     const TEnergyCalibration ecal = back.Calibration.ECal;
     double channel = -1;
