@@ -117,18 +117,15 @@ int RunAnalyseCommand(const QStringList& args, QTextStream& out, QTextStream& er
         return parsed;
     }
     TAnalysisOptions options;
-    if (!DecimalPointOption(parser, decimalPoint, options.DecimalSeparator)) {
-        return UsageError(parser, command,
-                          QStringLiteral("--decimal-point takes one character that is not a "
-                                         "digit, sign or letter"),
-                          err);
+    if (const int code =
+            ReadDecimalPoint(parser, command, decimalPoint, options.DecimalSeparator, err);
+        code >= 0) {
+        return code;
     }
-    const QStringList files = parser.positionalArguments();
-    if (files.size() != 1) {
-        return UsageError(parser, command,
-                          files.isEmpty() ? QStringLiteral("no sample file given")
-                                          : QStringLiteral("more than one sample given"),
-                          err);
+    QString file;
+    if (const int code = ReadOneFile(parser, command, QStringLiteral("sample file"), file, err);
+        code >= 0) {
+        return code;
     }
     int selected = 0;
     if (parser.isSet(select)) {
@@ -148,7 +145,7 @@ int RunAnalyseCommand(const QStringList& args, QTextStream& out, QTextStream& er
         session.UseAsBackground();
         session.State.MeasuredSample = TSampleFile{};
     }
-    if (!OpenSampleFile(session, files[0], err)) {
+    if (!OpenSampleFile(session, file, err)) {
         return ExitCode::InputFailed;
     }
     TAnalysisState& state = session.State;

@@ -133,18 +133,14 @@ int RunLocateCommand(const QStringList& args, QTextStream& out, QTextStream& err
         return parsed;
     }
     char separator = '.';
-    if (!DecimalPointOption(parser, decimalPoint, separator)) {
-        return UsageError(parser, command,
-                          QStringLiteral("--decimal-point takes one character that is not a "
-                                         "digit, sign or letter"),
-                          err);
+    if (const int code = ReadDecimalPoint(parser, command, decimalPoint, separator, err);
+        code >= 0) {
+        return code;
     }
-    const QStringList files = parser.positionalArguments();
-    if (files.size() != 1) {
-        return UsageError(parser, command,
-                          files.isEmpty() ? QStringLiteral("no spectrum file given")
-                                          : QStringLiteral("more than one file given"),
-                          err);
+    QString file;
+    if (const int code = ReadOneFile(parser, command, QStringLiteral("spectrum file"), file, err);
+        code >= 0) {
+        return code;
     }
     std::int32_t first = 0;
     std::int32_t end = 0;
@@ -160,7 +156,7 @@ int RunLocateCommand(const QStringList& args, QTextStream& out, QTextStream& err
     }
 
     TCalibrationTool tool(separator);
-    const QString& path = files[0];
+    const QString& path = file;
     TSampleFile sample{};
     const bool loaded = HasExactExtension(path, QStringLiteral(".vtb"))
                             ? LoadSample(path, tool, sample, err)
@@ -230,11 +226,9 @@ int RunCalibrateCommand(const QStringList& args, QTextStream& out, QTextStream& 
         return parsed;
     }
     char separator = '.';
-    if (!DecimalPointOption(parser, decimalPoint, separator)) {
-        return UsageError(parser, command,
-                          QStringLiteral("--decimal-point takes one character that is not a "
-                                         "digit, sign or letter"),
-                          err);
+    if (const int code = ReadDecimalPoint(parser, command, decimalPoint, separator, err);
+        code >= 0) {
+        return code;
     }
     const QStringList words = parser.positionalArguments();
     if (words.isEmpty() || words[0] != QLatin1String("energy")) {

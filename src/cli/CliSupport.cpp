@@ -85,3 +85,28 @@ bool DecimalPointOption(const QCommandLineParser& parser, const QCommandLineOpti
     separator = static_cast<char>(c.unicode());
     return true;
 }
+
+int ReadDecimalPoint(const QCommandLineParser& parser, const QString& command,
+                     const QCommandLineOption& option, char& separator, QTextStream& err) {
+    if (DecimalPointOption(parser, option, separator)) {
+        return -1;
+    }
+    return UsageError(
+        parser, command,
+        QStringLiteral("--decimal-point takes one character that is not a digit, sign or letter"),
+        err);
+}
+
+int ReadOneFile(const QCommandLineParser& parser, const QString& command, const QString& kind,
+                QString& file, QTextStream& err) {
+    const QStringList files = parser.positionalArguments();
+    if (files.size() != 1) {
+        return UsageError(parser, command,
+                          (files.isEmpty() ? QStringLiteral("no %1 given")
+                                           : QStringLiteral("more than one %1 given"))
+                              .arg(kind),
+                          err);
+    }
+    file = files[0];
+    return -1;
+}

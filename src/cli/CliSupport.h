@@ -45,6 +45,16 @@ bool DecimalPointOption(const QCommandLineParser& parser, const QCommandLineOpti
                         char& separator);
 QCommandLineOption MakeDecimalPointOption();
 
+// The separator of --decimal-point after parsing: -1 to go on, or
+// ExitCode::Usage after reporting a bad value.
+int ReadDecimalPoint(const QCommandLineParser& parser, const QString& command,
+                     const QCommandLineOption& option, char& separator, QTextStream& err);
+
+// Exactly one positional argument, the `kind` of file ("sample file"): -1 to
+// go on with `file` set, or ExitCode::Usage after reporting none or several.
+int ReadOneFile(const QCommandLineParser& parser, const QString& command, const QString& kind,
+                QString& file, QTextStream& err);
+
 // Prints the progress of a download, one line per sample, to standard error.
 class TConsoleProgress : public TDownloadProgress {
 public:

@@ -22,28 +22,24 @@ int RunLibraryCommand(const QStringList& args, QTextStream& out, QTextStream& er
         return parsed;
     }
     char separator = '.';
-    if (!DecimalPointOption(parser, decimalPoint, separator)) {
-        return UsageError(parser, command,
-                          QStringLiteral("--decimal-point takes one character that is not a "
-                                         "digit, sign or letter"),
-                          err);
+    if (const int code = ReadDecimalPoint(parser, command, decimalPoint, separator, err);
+        code >= 0) {
+        return code;
     }
-    const QStringList files = parser.positionalArguments();
-    if (files.size() != 1) {
-        return UsageError(parser, command,
-                          files.isEmpty() ? QStringLiteral("no library file given")
-                                          : QStringLiteral("only one library file can be listed"),
-                          err);
+    QString file;
+    if (const int code = ReadOneFile(parser, command, QStringLiteral("library file"), file, err);
+        code >= 0) {
+        return code;
     }
     TNuclideList library;
-    const QString error = ReadNuclideLibraryFile(files[0], separator, library);
+    const QString error = ReadNuclideLibraryFile(file, separator, library);
     if (!error.isEmpty()) {
         err << error << "\n";
         err.flush();
         return ExitCode::InputFailed;
     }
     if (library.Size == 0) {
-        err << "warning: no entries read from " << files[0] << "; is the decimal separator '"
+        err << "warning: no entries read from " << file << "; is the decimal separator '"
             << (separator == '.' ? ',' : '.') << "'? (--decimal-point)\n";
     }
     for (int i = 0; i < library.Size; ++i) {

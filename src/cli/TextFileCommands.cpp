@@ -36,9 +36,6 @@ QJsonObject TextSpectrumJson(const TTextSpectrum& read) {
     return o;
 }
 
-const QString DecimalPointUsage =
-    QStringLiteral("--decimal-point takes one character that is not a digit, sign or letter");
-
 } // namespace
 
 int RunImportCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
@@ -68,15 +65,15 @@ int RunImportCommand(const QStringList& args, QTextStream& out, QTextStream& err
         return parsed;
     }
     char separator = '.';
-    if (!DecimalPointOption(parser, decimalPoint, separator)) {
-        return UsageError(parser, command, DecimalPointUsage, err);
+    if (const int code = ReadDecimalPoint(parser, command, decimalPoint, separator, err);
+        code >= 0) {
+        return code;
     }
-    const QStringList files = parser.positionalArguments();
-    if (files.size() != 1) {
-        return UsageError(parser, command,
-                          files.isEmpty() ? QStringLiteral("no spectrum text file given")
-                                          : QStringLiteral("more than one file given"),
-                          err);
+    QString file;
+    if (const int code =
+            ReadOneFile(parser, command, QStringLiteral("spectrum text file"), file, err);
+        code >= 0) {
+        return code;
     }
 
     TWorkstation session;
@@ -88,9 +85,9 @@ int RunImportCommand(const QStringList& args, QTextStream& out, QTextStream& err
         }
     }
     TTextSpectrum read;
-    const TCommandResult result = session.ImportSpectrum(files[0], separator, &read);
+    const TCommandResult result = session.ImportSpectrum(file, separator, &read);
     if (result.Status == CommandNotRun) {
-        err << files[0] << ": not a ZEMA, Vintrava or HELIOMAT7xx spectrum text file, or it "
+        err << file << ": not a ZEMA, Vintrava or HELIOMAT7xx spectrum text file, or it "
             << "cannot be read" << Qt::endl;
         return FileNotUsed;
     }
@@ -131,15 +128,14 @@ int RunExportCommand(const QStringList& args, QTextStream& out, QTextStream& err
         return parsed;
     }
     char separator = '.';
-    if (!DecimalPointOption(parser, decimalPoint, separator)) {
-        return UsageError(parser, command, DecimalPointUsage, err);
+    if (const int code = ReadDecimalPoint(parser, command, decimalPoint, separator, err);
+        code >= 0) {
+        return code;
     }
-    const QStringList files = parser.positionalArguments();
-    if (files.size() != 1) {
-        return UsageError(parser, command,
-                          files.isEmpty() ? QStringLiteral("no sample file given")
-                                          : QStringLiteral("more than one sample given"),
-                          err);
+    QString file;
+    if (const int code = ReadOneFile(parser, command, QStringLiteral("sample file"), file, err);
+        code >= 0) {
+        return code;
     }
     if (!parser.isSet(output)) {
         return UsageError(parser, command, QStringLiteral("no output file given (-o OUT.SPA)"),
@@ -148,13 +144,13 @@ int RunExportCommand(const QStringList& args, QTextStream& out, QTextStream& err
 
     TWorkstation session;
     QString error;
-    if (!ReadSampleFile(files[0], session.State.MeasuredSample, error)) {
+    if (!ReadSampleFile(file, session.State.MeasuredSample, error)) {
         err << error << Qt::endl;
         return FileNotUsed;
     }
     const TCommandResult result = session.ExportSpectrum(parser.value(output), separator);
     if (result.Status == CommandNotRun) {
-        err << files[0] << ": the sample is not valid; nothing was exported" << Qt::endl;
+        err << file << ": the sample is not valid; nothing was exported" << Qt::endl;
         return FileNotUsed;
     }
     if (!result.Ok()) {
