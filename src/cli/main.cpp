@@ -4,14 +4,17 @@
 #include "cli/CliSupport.h"
 #include "cli/InstrumentCommand.h"
 #include "cli/LibraryCommand.h"
+#include "cli/PrintCommand.h"
 #include "cli/TextFileCommands.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QStringList>
 #include <QTextStream>
 
 #include <functional>
 #include <map>
+#include <memory>
 
 namespace {
 
@@ -27,6 +30,7 @@ const char* const Help =
     "  export SAMPLE.vtb -o F.SPA  write a sample's spectrum as an SPA file\n"
     "  library FILE.txt            list the entries of a nuclide library file\n"
     "  instrument --port PORT ...  work with the instrument on a serial port\n"
+    "  print SAMPLE.vtb -o OUT.pdf print a sample's protocol or label into a PDF file\n"
     "\n"
     "Run `zkcli <command> --help` for the options of a command.\n"
     "Results go to standard output; errors, warnings and the instrument's\n"
@@ -36,7 +40,15 @@ const char* const Help =
 } // namespace
 
 int main(int argc, char* argv[]) {
-    QCoreApplication app(argc, argv);
+    // Printing lays out text and needs the fonts of a GUI application; it draws
+    // into a PDF only, so no display is needed.
+    const bool printing = argc > 1 && QByteArray(argv[1]) == "print";
+    if (printing && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    const std::unique_ptr<QCoreApplication> app =
+        printing ? std::make_unique<QGuiApplication>(argc, argv)
+                 : std::make_unique<QCoreApplication>(argc, argv);
     QCoreApplication::setApplicationName("zkcli");
     QTextStream out(stdout);
     QTextStream err(stderr);
@@ -56,6 +68,7 @@ int main(int argc, char* argv[]) {
             {"import", RunImportCommand},
             {"library", RunLibraryCommand},
             {"locate", RunLocateCommand},
+            {"print", RunPrintCommand},
         };
     const auto it = commands.find(command);
     if (it == commands.end()) {
