@@ -10,6 +10,7 @@
 #include "plots/DrawRunPlot.h"
 #include "plots/Plots.h"
 #include "ui/ExchangeBlocker.h"
+#include "ui/PrinterForm.h"
 #include "widgets/PaintBox.h"
 
 #include <QAction>
@@ -20,6 +21,8 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QTextEdit>
+
+#include <algorithm>
 
 namespace {
 
@@ -493,6 +496,17 @@ void TPaekAnalyserForm::EW_CalibrationClick(TSampleCalibrator& tool) {
         sample.reset();
     }
     ShowResult(Session.TakeToolCalibration(sample));
+}
+
+void TPaekAnalyserForm::PrintprotocolClick(TPrinterForm& printer) {
+    // The title is the caption's file-name part: after "Open" or "Save" the
+    // sample file's name.
+    const QString caption = windowTitle();
+    const qsizetype cut = std::max(caption.lastIndexOf(QLatin1Char('/')),
+                                   caption.lastIndexOf(QLatin1Char('\\')));
+    printer.PrintProtocol(MakePrintJob(Session.State, Session.BackgroundSubtraction,
+                                       Session.Uncertainties, caption.mid(cut + 1),
+                                       LocaleDecimalSeparator()));
 }
 
 void TPaekAnalyserForm::DefineAnalysisClick() {

@@ -34,6 +34,7 @@ signals:
 };
 
 class TPeakListEditor;
+class TPrinterForm;
 class TSampleCalibrator;
 class TSpecConfigEditor;
 
@@ -87,6 +88,10 @@ public:
     // The calibration tool on a copy of the measured sample, then the
     // operation that takes its result.
     void EW_CalibrationClick(TSampleCalibrator& tool);
+    // "Sample" -> "Print protocol": hands the print dialog a job of the
+    // working copy (background subtracted as the analysis does), both solver
+    // results and the file-name part of the caption as title.
+    void PrintprotocolClick(TPrinterForm& printer);
     void DefineAnalysisClick();
     void UseAnalysisClick(TDoubletView* view);
 

@@ -31,6 +31,8 @@ void BindCommands(TProgramWindows& w) {
                      [&main, c = w.SpecConfig] { main.SpectrometerConfigurationClick(*c); });
     main.BindCommand({"Calibration", "Energy / Peak Width", "Calibrate"},
                      [&main, c = w.CalibrationTool] { main.EW_CalibrationClick(*c); });
+    main.BindCommand({"Sample", "Print protocol"},
+                     [&main, p = w.Printer] { main.PrintprotocolClick(*p); });
     main.BindCommand({"Tools", "Solve Doublet"},
                      [&main, d = w.DoubletSolver] { main.SolveDoubletClick(*d); });
     main.BindCommand({"Tools", "Trapezoid"},
@@ -59,7 +61,7 @@ std::unique_ptr<TProgramWindows> CreateProgramWindows(TPrompt& prompt, TInstrume
     w->CreationOrder << "TDownloadStatusForm";
     w->SpecConfig = new TSpecConfigForm(prompt, parent);
     w->CreationOrder << "TSpecConfigForm";
-    w->Printer = new TPrinterForm(parent);
+    w->Printer = new TPrinterForm(prompt, parent);
     w->CreationOrder << "TPrinterForm";
     w->CalibrationTool = new TCalibrationToolForm(prompt, LocaleDecimalSeparator(), parent);
     w->CreationOrder << "TCalibrationToolForm";

@@ -44,6 +44,7 @@ private slots:
                                             {"Sample", "Import"},
                                             {"Sample", "Export"},
                                             {"Sample", "Use as background"},
+                                            {"Sample", "Print protocol"},
                                             {"Library", "Edit"},
                                             {"Library", "Transfer"},
                                             {"Calibration", "Energy / Peak Width", "Open"},
@@ -61,8 +62,7 @@ private slots:
             QAction* a = w->Main->MenuAction(path);
             QVERIFY2(a && a->isEnabled(), qPrintable(path.join(" > ")));
         }
-        const QList<QStringList> disabled = {{"Sample", "Print protocol"},
-                                             {"Calibration", "Efficiency", "Calibrate"}};
+        const QList<QStringList> disabled = {{"Calibration", "Efficiency", "Calibrate"}};
         for (const QStringList& path : disabled) {
             QAction* a = w->Main->MenuAction(path);
             QVERIFY2(a && !a->isEnabled(), qPrintable(path.join(" > ")));
