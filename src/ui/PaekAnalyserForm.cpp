@@ -3,6 +3,7 @@
 #include "widgets/WindowStyle.h"
 
 #include "calibration/forms/CalibrationToolForm.h"
+#include "calibration/forms/EfficiencyForm.h"
 #include "core/FileDialogs.h"
 #include "core/NumberFormat.h"
 #include "instrument/SpecConfig.h"
@@ -498,12 +499,20 @@ void TPaekAnalyserForm::EW_CalibrationClick(TSampleCalibrator& tool) {
     ShowResult(Session.TakeToolCalibration(sample));
 }
 
+void TPaekAnalyserForm::R_CalibrationClick(TEfficiencyEditor& calibrator) {
+    std::optional<TSampleFile> sample = Session.State.MeasuredSample;
+    if (!calibrator.GetEfficiencyCurveFromSpectrum(*sample)) {
+        sample.reset();
+    }
+    ShowResult(Session.TakeEfficiencyCalibration(sample));
+}
+
 void TPaekAnalyserForm::PrintprotocolClick(TPrinterForm& printer) {
     // The title is the caption's file-name part: after "Open" or "Save" the
     // sample file's name.
     const QString caption = windowTitle();
-    const qsizetype cut = std::max(caption.lastIndexOf(QLatin1Char('/')),
-                                   caption.lastIndexOf(QLatin1Char('\\')));
+    const qsizetype cut =
+        std::max(caption.lastIndexOf(QLatin1Char('/')), caption.lastIndexOf(QLatin1Char('\\')));
     printer.PrintProtocol(MakePrintJob(Session.State, Session.BackgroundSubtraction,
                                        Session.Uncertainties, caption.mid(cut + 1),
                                        LocaleDecimalSeparator()));

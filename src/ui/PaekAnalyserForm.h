@@ -35,6 +35,7 @@ signals:
 
 class TPeakListEditor;
 class TPrinterForm;
+class TEfficiencyEditor;
 class TSampleCalibrator;
 class TSpecConfigEditor;
 
@@ -88,6 +89,9 @@ public:
     // The calibration tool on a copy of the measured sample, then the
     // operation that takes its result.
     void EW_CalibrationClick(TSampleCalibrator& tool);
+    // The efficiency calibration on a copy of the measured sample, then the
+    // operation that takes its result.
+    void R_CalibrationClick(TEfficiencyEditor& calibrator);
     // "Sample" -> "Print protocol": hands the print dialog a job of the
     // working copy (background subtracted as the analysis does), both solver
     // results and the file-name part of the caption as title.

@@ -31,6 +31,8 @@ void BindCommands(TProgramWindows& w) {
                      [&main, c = w.SpecConfig] { main.SpectrometerConfigurationClick(*c); });
     main.BindCommand({"Calibration", "Energy / Peak Width", "Calibrate"},
                      [&main, c = w.CalibrationTool] { main.EW_CalibrationClick(*c); });
+    main.BindCommand({"Calibration", "Efficiency", "Calibrate"},
+                     [&main, e = w.Efficiency] { main.R_CalibrationClick(*e); });
     main.BindCommand({"Sample", "Print protocol"},
                      [&main, p = w.Printer] { main.PrintprotocolClick(*p); });
     main.BindCommand({"Tools", "Solve Doublet"},
@@ -55,7 +57,7 @@ std::unique_ptr<TProgramWindows> CreateProgramWindows(TPrompt& prompt, TInstrume
     w->CreationOrder << "TPaekAnalyserForm";
     w->Library = new TLibraryForm(prompt, LocaleDecimalSeparator(), parent);
     w->CreationOrder << "TLibraryForm";
-    w->Efficiency = new TEfficiencyForm(parent);
+    w->Efficiency = new TEfficiencyForm(prompt, *w->Library, LocaleDecimalSeparator(), parent);
     w->CreationOrder << "TEfficiencyForm";
     w->DownloadStatus = new TDownloadStatusForm(parent);
     w->CreationOrder << "TDownloadStatusForm";

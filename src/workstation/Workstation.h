@@ -180,6 +180,16 @@ public:
     // solver results are no longer valid and the peak selection is refilled.
     TCommandResult TakeToolCalibration(const std::optional<TSampleFile>& calibrated);
 
+    // --- Efficiency calibration ----------------------------------------------
+    // "Calibration" -> "Efficiency" -> "Calibrate", after the window closed:
+    // `calibrated` is the working sample the user applied (its peak list and
+    // results are the calibration lines, with the corrected interval, weight
+    // and efficiency curve), std::nullopt when the window was closed
+    // otherwise. An applied sample replaces the measured sample whole.
+    // Applied or not, the efficiency origin becomes "edited by user", both
+    // solver results are no longer valid and the peak selection is refilled.
+    TCommandResult TakeEfficiencyCalibration(const std::optional<TSampleFile>& calibrated);
+
 private:
     TSampleFile WorkingCopy();
     void InvalidateSolverResults();
