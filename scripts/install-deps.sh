@@ -8,6 +8,7 @@ packages=(
   libgl-dev libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   fonts-dejavu-core fonts-wine
+  poppler-utils
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -100,7 +100,10 @@ QString TPrinterForm::SelectedPrinterText() const {
 
 void TPrinterForm::ShowSelectedPrinter() {
     const QString text = SelectedPrinterText();
-    SelectedPrinterLabel->setText(text);
+    // A long printer or file name keeps its beginning and end in the label;
+    // the tool tip names it whole.
+    SelectedPrinterLabel->setText(SelectedPrinterLabel->fontMetrics().elidedText(
+        text, Qt::ElideMiddle, SelectedPrinterLabel->width()));
     SelectedPrinterLabel->setToolTip(
         CurrentPrinter->outputFileName().isEmpty() ? text : CurrentPrinter->outputFileName());
 }

@@ -210,6 +210,18 @@ private slots:
         QCOMPARE(shown, 1);
         QVERIFY2(form.SelectedPrinterLabel->text().endsWith("PDF file chosen.pdf"),
                  qPrintable(form.SelectedPrinterLabel->text()));
+        // A long name is shortened in the middle to fit the label.
+        const QString longPath = dir.filePath(QString(120, QLatin1Char('n')) + ".pdf");
+        form.SetupDialog = [&](QPrinter& printer, QWidget*) {
+            printer.setOutputFileName(longPath);
+        };
+        form.PrinterSetupButton->click();
+        const QLabel& label = *form.SelectedPrinterLabel;
+        QVERIFY(label.text().endsWith("n.pdf"));
+        QVERIFY(label.fontMetrics().horizontalAdvance(label.text()) <= label.width());
+        QCOMPARE(label.toolTip(), longPath);
+        form.SetupDialog = [&](QPrinter& printer, QWidget*) { printer.setOutputFileName(path); };
+        form.PrinterSetupButton->click();
         // A file chosen in the setup is not asked for again.
         ActInModal(form, [&] { form.PrintButton->click(); });
         form.PrintProtocol(Job(PrintSample()));
