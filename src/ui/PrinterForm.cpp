@@ -122,8 +122,10 @@ void TPrinterForm::PrinterSetupButtonClick() {
         SetupDialog(*CurrentPrinter, this);
     }
     if (CurrentPrinter->outputFormat() == QPrinter::PdfFormat) {
-        // A PDF page is the whole sheet, without margins.
+        // A PDF page is the whole sheet, without margins, at the PDF
+        // resolution whichever printer was chosen before.
         CurrentPrinter->setFullPage(true);
+        CurrentPrinter->setResolution(PdfResolution);
     }
     ShowSelectedPrinter();
 }

@@ -206,8 +206,11 @@ private slots:
             printer.setOutputFormat(QPrinter::PdfFormat);
             printer.setOutputFileName(path);
         };
+        form.Printer().setResolution(1200); // as a printer chosen before might have
         form.PrinterSetupButton->click();
         QCOMPARE(shown, 1);
+        QCOMPARE(form.Printer().resolution(), 600);
+        QVERIFY(form.Printer().fullPage());
         QVERIFY2(form.SelectedPrinterLabel->text().endsWith("PDF file chosen.pdf"),
                  qPrintable(form.SelectedPrinterLabel->text()));
         // A long name is shortened in the middle to fit the label.
