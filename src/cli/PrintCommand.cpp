@@ -103,6 +103,11 @@ int RunPrintCommand(const QStringList& args, QTextStream& out, QTextStream& err)
             status = status == ExitCode::Ok ? ExitCode::InputFailed : status;
             continue;
         }
+        // The main window prints after its analysis run, which has stored every
+        // peak's result in the sample; the label states those results.
+        TAnalysisOptions options;
+        options.DecimalSeparator = separator;
+        session.Analyse(options);
         const QString name = parser.isSet(title) ? parser.value(title) : QFileInfo(file).fileName();
         TPrintJob job = MakePrintJob(session.State, session.BackgroundSubtraction,
                                      session.Uncertainties, name, separator);
