@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <span>
 
 namespace {
 
@@ -235,6 +236,14 @@ QStringList TEfficiencyCalibrator::FitEfficiency() {
     TEfficiencyCalibration rcal = CalSample.Calibration.RCal;
     try {
         if (CalPoints.CalPointCount > 1) {
+            // Points at one energy leave the power law undetermined. The
+            // elimination reports that only when its rounding leaves an
+            // exact zero pivot, so the case is refused here with the same
+            // message, whatever the energy.
+            const auto x = std::span(CalPoints.Xi).first(CalPoints.CalPointCount);
+            if (std::ranges::all_of(x, [&x](double e) { return e == x[0]; })) {
+                throw EMathError(QStringLiteral("Error in GaussJordan: matrix is singular"));
+            }
             float a = rcal.A0;
             float b = rcal.B0;
             PowerLawFit(CalPoints.Xi, CalPoints.Yi, CalPoints.CalPointCount, a, b);
