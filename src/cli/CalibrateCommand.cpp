@@ -2,6 +2,7 @@
 
 #include "calibration/CalibrationTool.h"
 #include "cli/CliSupport.h"
+#include "cli/EfficiencyCommand.h"
 #include "core/Ansi.h"
 #include "core/Errors.h"
 #include "core/FileDialogs.h"
@@ -192,6 +193,9 @@ int RunLocateCommand(const QStringList& args, QTextStream& out, QTextStream& err
 }
 
 int RunCalibrateCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
+    if (!args.isEmpty() && args[0] == QLatin1String("efficiency")) {
+        return RunCalibrateEfficiencyCommand(args.mid(1), out, err);
+    }
     const QString command = QStringLiteral("calibrate");
     QCommandLineParser parser;
     SetUpParser(
@@ -233,7 +237,8 @@ int RunCalibrateCommand(const QStringList& args, QTextStream& out, QTextStream& 
     const QStringList words = parser.positionalArguments();
     if (words.isEmpty() || words[0] != QLatin1String("energy")) {
         return UsageError(parser, command,
-                          QStringLiteral("the only calibration made here is: energy"), err);
+                          QStringLiteral("the calibrations made here are: energy, efficiency"),
+                          err);
     }
     if (words.size() != 2) {
         return UsageError(parser, command,

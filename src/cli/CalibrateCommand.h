@@ -10,5 +10,6 @@ int RunLocateCommand(const QStringList& args, QTextStream& out, QTextStream& err
 
 // `zkcli calibrate energy SAMPLE.vtb --points POINTS.txt [--spectrum FILE]
 // [-o OUT.vtb] [--decimal-point C]`: the calibration tool's regressions over
-// the given points; `args` are the words after "calibrate".
+// the given points; `args` are the words after "calibrate". With
+// "efficiency" as the first word it runs RunCalibrateEfficiencyCommand.
 int RunCalibrateCommand(const QStringList& args, QTextStream& out, QTextStream& err);
