@@ -87,7 +87,7 @@ double StoredEfficiency(const TEfficiencyCalibration& r, double energy) {
 
 // --- Lines ----------------------------------------------------------------------
 
-enum class TSource { K40, Ra226, U235, Th232, Tl208, Cs137 };
+enum class TSource { K40, Ra226, U235, Th232, Tl208, Cs137, Reference };
 
 struct TLine {
     double Energy;      // keV
@@ -138,6 +138,19 @@ constexpr TLine Lines[] = {
     {661.657, 85.10, TSource::Cs137},
 };
 
+// The mixed reference source: every nuclide at the same activity
+// concentration, with the lines that span the detector's energy range.
+struct TReferenceLine {
+    const char* Name;
+    double Energy;      // keV
+    double Probability; // percent per decay
+};
+constexpr TReferenceLine ReferenceLines[] = {
+    {"Am241", 59.541, 35.92},  {"Co57", 122.061, 85.60},  {"Hg203", 279.195, 81.56},
+    {"Sn113", 391.698, 64.97}, {"Cs137", 661.657, 85.10}, {"Co60", 1173.228, 99.85},
+    {"Co60", 1332.492, 99.98},
+};
+
 constexpr double Tl208Branch = 0.3594;
 
 // Area of an isolated peak as the peak evaluation reads it, per true count:
@@ -161,6 +174,8 @@ double SourceActivity(TSource source, const TSoilActivities& a) {
         return a.Th232 * Tl208Branch;
     case TSource::Cs137:
         return a.Cs137;
+    case TSource::Reference:
+        return 0;
     }
     return 0;
 }
@@ -239,6 +254,14 @@ std::vector<TPeak> MeasuredPeaks(const TExampleMeasurement& m, const TEfficiency
                                  SourceActivity(line.Source, Environment);
         const double efficiency = StoredEfficiency(r, line.Energy) / EvaluatedAreaPerCount;
         const double counts = becquerel * m.Seconds * efficiency * line.Probability / 100;
+        if (counts > 0) {
+            peaks.push_back({line.Energy, counts, true});
+        }
+    }
+    for (const TReferenceLine& line : ReferenceLines) {
+        const double efficiency = StoredEfficiency(r, line.Energy) / EvaluatedAreaPerCount;
+        const double counts =
+            m.ReferenceActivity * m.WeightKg * m.Seconds * efficiency * line.Probability / 100;
         if (counts > 0) {
             peaks.push_back({line.Energy, counts, true});
         }
@@ -338,6 +361,23 @@ TPeakList ExamplePeakList() {
     return list;
 }
 
+TPeakList ReferencePeakList() {
+    TPeakList list{};
+    for (const TReferenceLine& e : ReferenceLines) {
+        TPeakEntry& p = list.Peak[list.Size];
+        SetPeakName(p, QString::fromLatin1(e.Name));
+        p.Energy = static_cast<std::uint16_t>(Round(e.Energy));
+        p.Probability = static_cast<float>(e.Probability);
+        p.Limit = -1;
+        ++list.Size;
+    }
+    return list;
+}
+
+TEfficiencyCalibration OutdatedEfficiencyCalibration() {
+    return TEfficiencyCalibration{.A0 = 10.0f, .B0 = -0.85f, .Ecut = 150.0f, .m = 0.0004f};
+}
+
 TSampleFile MakeExampleSample(const TExampleMeasurement& m) {
     TSampleFile s{};
     s.Valid = 1;
@@ -353,7 +393,7 @@ TSampleFile MakeExampleSample(const TExampleMeasurement& m) {
     s.Calibration.WCal = ExampleWidthCalibration(s.Calibration.ECal);
     s.Calibration.RCal = ExampleEfficiencyCalibration();
     s.CalibrationType = 0;
-    s.PeakList = ExamplePeakList();
+    s.PeakList = m.ReferenceActivity > 0 ? ReferencePeakList() : ExamplePeakList();
     s.Results.Size = s.PeakList.Size;
     TextToComment(s, m.Comment);
 
@@ -382,6 +422,11 @@ TSampleFile MakeExampleSample(const TExampleMeasurement& m) {
             expected *= Threshold(energy);
         }
         s.Sample.Spectrum.Channel[j] = static_cast<float>(random.Poisson(expected));
+    }
+    if (m.ReferenceActivity > 0) {
+        // The peaks follow the detector's true curve; the record carries the
+        // older one that the calibration is to replace.
+        s.Calibration.RCal = OutdatedEfficiencyCalibration();
     }
     return s;
 }

@@ -38,7 +38,11 @@ struct TExampleMeasurement {
     float VolumeL = 0.5f;
     std::uint16_t SerialNumber = 0;
     std::uint32_t SampleID = 0;
-    TSoilActivities Soil;   // activities in the sample; zero for a background
+    TSoilActivities Soil; // activities in the sample; zero for a background
+    // Activity concentration (Bq/kg) of every nuclide of the mixed reference
+    // source; above 0 the measurement is of that source, evaluated with the
+    // reference peak list and carrying an outdated efficiency curve.
+    double ReferenceActivity = 0;
     std::uint64_t Seed = 1; // of the noise generator
     QString Comment;
 };
@@ -57,6 +61,14 @@ TEfficiencyCalibration ExampleEfficiencyCalibration();
 // The 14 lines of the natural radionuclides and Cs-137 that the examples
 // evaluate, with emission probabilities in percent and screening limits.
 TPeakList ExamplePeakList();
+
+// The 11 lines of the mixed reference source, 60 keV to 1836 keV, each
+// nuclide at the same activity concentration.
+TPeakList ReferencePeakList();
+
+// The efficiency curve a reference measurement carries before it is
+// calibrated: an older calibration of the detector, some 20 % off.
+TEfficiencyCalibration OutdatedEfficiencyCalibration();
 
 // The complete sample record of one measurement (Valid, calibration type 0).
 TSampleFile MakeExampleSample(const TExampleMeasurement& measurement);

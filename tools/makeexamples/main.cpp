@@ -1,6 +1,6 @@
 // zkmakeexamples OUTPUT_DIR: writes the example sample files, the matching
-// background, the uncertainty settings and the example peak lists into
-// OUTPUT_DIR (created when missing). The output is the same on every run.
+// background, a reference-source measurement, the uncertainty settings and the example peak lists
+// into OUTPUT_DIR (created when missing). The output is the same on every run.
 #include "ExampleSpectra.h"
 
 #include "core/SampleFiles.h"
@@ -59,6 +59,21 @@ TExampleMeasurement Soil1024() {
     return m;
 }
 
+// A mixed-nuclide reference source of 1500 Bq/kg per nuclide in the same
+// beaker, for the efficiency calibration.
+TExampleMeasurement Reference4096() {
+    TExampleMeasurement m = Soil4096();
+    m.Seconds = 1800;
+    m.WeightKg = 0.8f;
+    m.SampleID = 2318;
+    m.Soil = {};
+    m.ReferenceActivity = 1500;
+    m.Seed = 0x4EF0'4096;
+    m.Comment =
+        QStringLiteral("Mixed gamma reference, 1500 Bq/kg per nuclide, 0.5 l Marinelli beaker");
+    return m;
+}
+
 bool Write(const QDir& dir, const QString& name, const TSampleFile& sample) {
     QString error;
     if (!WriteSampleFile(dir.filePath(name), sample, error)) {
@@ -84,7 +99,8 @@ int main(int argc, char* argv[]) {
     }
     if (!Write(dir, QStringLiteral("Soil_4096.vtb"), MakeExampleSample(Soil4096())) ||
         !Write(dir, QStringLiteral("Background_4096.vtb"), MakeExampleSample(Background4096())) ||
-        !Write(dir, QStringLiteral("Soil_1024.vtb"), MakeExampleSample(Soil1024()))) {
+        !Write(dir, QStringLiteral("Soil_1024.vtb"), MakeExampleSample(Soil1024())) ||
+        !Write(dir, QStringLiteral("Reference_4096.vtb"), MakeExampleSample(Reference4096()))) {
         return 2;
     }
     QString error;

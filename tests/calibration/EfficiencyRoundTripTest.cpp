@@ -1,0 +1,60 @@
+// The efficiency calibrated on the example reference measurement, applied to
+// it and analysed again, gives back the reference activity.
+#include "calibration/EfficiencyCalibration.h"
+
+#include "analysis/AnalysisRun.h"
+#include "analysis/CalibrationFunctions.h"
+#include "core/SampleFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+constexpr double ReferenceActivity = 1500; // Bq/kg per nuclide of the example
+
+TEST(EfficiencyRoundTrip, ReferenceExampleGivesBackItsActivity) {
+    TAnalysisState state;
+    QString error;
+    ASSERT_TRUE(ReadSampleFile(QStringLiteral(ZK_EXAMPLES_DIR "/Reference_4096.vtb"),
+                               state.MeasuredSample, error))
+        << error.toStdString();
+    const TUncertaintySettings settings{};
+    const TAnalysisOptions options;
+    AnalyseSample(state, options, settings);
+
+    TEfficiencyCalibrator c('.');
+    EXPECT_TRUE(c.OpenWithAnswers(state.MeasuredSample, {{}, {}, "1500"}).isEmpty());
+    // Every line of the reference source is measured.
+    EXPECT_EQ(c.CalSample.PeakList.Size, state.MeasuredSample.PeakList.Size);
+    EXPECT_TRUE(c.FitEfficiency().isEmpty());
+    ASSERT_GE(c.CalPoints.CalPointCount, 4);
+    ASSERT_GE(c.LinCalPoints.CalPointCount, 1);
+    c.ApplyTo(state.MeasuredSample);
+    const TAnalysisRun run = AnalyseSample(state, options, settings);
+
+    const TEfficiencyCalibration rcal = state.MeasuredSample.Calibration.RCal;
+    double logSum = 0;
+    int powerLines = 0;
+    for (const TPeakReport& p : run.Peaks) {
+        ASSERT_EQ(p.Code, 0) << p.Index;
+        const double energy = state.MeasuredSample.PeakList.Peak[p.Index].Energy;
+        const double activity = p.Result.Activity;
+        // Each line comes back as far off as its point lies off the curve.
+        const double expected =
+            ReferenceActivity * c.PointEfficiency(p.Index) / EfficiencyAt(rcal, energy);
+        EXPECT_NEAR(activity / expected, 1, 1e-4) << energy;
+        EXPECT_NEAR(activity / ReferenceActivity, 1, 0.2) << energy;
+        if (energy > rcal.Ecut) {
+            logSum += std::log(activity / ReferenceActivity);
+            ++powerLines;
+        }
+    }
+    // The power law is fitted in logarithms, so over its lines the activity
+    // comes back on the geometric mean.
+    ASSERT_EQ(powerLines, c.CalPoints.CalPointCount);
+    EXPECT_NEAR(std::exp(logSum / powerLines), 1, 1e-3);
+}
+
+} // namespace
