@@ -71,6 +71,14 @@ void BlackPen(QPainter& painter) {
     painter.setPen(pen);
 }
 
+// The outline of `rect` on its own border pixels, so that a block reaching
+// the page's edge keeps its right and bottom lines.
+void Outline(QPainter& painter, const QRect& rect) {
+    BlackPen(painter);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(QRect(rect.left(), rect.top(), rect.width() - 1, rect.height() - 1));
+}
+
 void Dot(QPainter& painter, int index, int x, int y, int size) {
     BlackPen(painter);
     painter.setBrush(PeakColor(index));
@@ -150,9 +158,7 @@ QString PeakCaption(const TPeakEntry& peak) {
 
 void PrintDescription(QPainter& painter, bool label, const QString& text, const QRect& rect) {
     const int w = rect.width();
-    BlackPen(painter);
-    painter.setBrush(Qt::NoBrush);
-    painter.drawRect(QRect(rect.left(), rect.top(), w, rect.height()));
+    Outline(painter, rect);
     painter.setBackgroundMode(Qt::TransparentMode);
 
     const int lh = rect.height() / (label ? 2 : 5);
@@ -238,10 +244,8 @@ TPeakResult PrintedResult(const TPrintJob& job, int index) {
 }
 
 void PrintResultsTable(QPainter& painter, bool label, const TPrintJob& job, const QRect& rect) {
-    BlackPen(painter);
-    painter.setBrush(Qt::white);
-    painter.drawRect(rect);
-    painter.setBrush(Qt::NoBrush);
+    painter.fillRect(rect, Qt::white);
+    Outline(painter, rect);
 
     const int rh = rect.height() / 8;
     const int fh = Px(0.6 * rh);

@@ -491,6 +491,18 @@ TEST(PrintPixels, ThreePeakTilesFrameTheFirstRowOnly) {
     EXPECT_TRUE(AllWhite(image, tile.adjusted(0, -30, 0, 30)));
 }
 
+TEST(PrintPixels, LabelBlocksKeepTheirOutlinesAtThePageEdge) {
+    const QSize page(400, 200);
+    const QImage image = DrawPage(MakeJob(2), true, page);
+    const TPrintFrame f = PrintFrame(true, 400, 200);
+    for (const QRect& r : {HeaderRect(true, f), ResultsRect(true, f)}) {
+        const int right = r.left() + r.width() - 1, bottom = r.top() + r.height() - 1;
+        EXPECT_EQ(image.pixel(right, r.top() + r.height() / 2), qRgb(0, 0, 0));
+        EXPECT_EQ(image.pixel(r.left() + 1, bottom), qRgb(0, 0, 0));
+        EXPECT_EQ(image.pixel(r.left(), r.top() + 1), qRgb(0, 0, 0));
+    }
+}
+
 TEST(PrintPixels, SpectrumMarkersAreSevenPixelsWideAt600Dpi) {
     // Only the band of the spectrum, y 1000 to 2300 of the A4 page.
     TPrintJob job = MakeJob(1);
