@@ -26,6 +26,8 @@ const char* const Help =
     "  locate FILE --roi F:E       locate the peak in a ROI as the calibration tool does\n"
     "  calibrate energy SAMPLE.vtb --points P.txt\n"
     "                              fit the energy and peak-width calibration\n"
+    "  calibrate efficiency SAMPLE.vtb --activity A\n"
+    "                              calibrate the efficiency on a reference source\n"
     "  import FILE                 import a ZEMA, Vintrava or HELIOMAT7xx spectrum text file\n"
     "  export SAMPLE.vtb -o F.SPA  write a sample's spectrum as an SPA file\n"
     "  library FILE.txt            list the entries of a nuclide library file\n"
