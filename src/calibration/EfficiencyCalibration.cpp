@@ -298,7 +298,7 @@ QString TEfficiencyCalibrator::SetEditText(TCoefficientEdit edit, const QString&
     EditTexts[edit] = text;
     const auto value = EditNumber(text, DecimalSeparator);
     if (!value) {
-        return QStringLiteral("'%1' is not a valid floating point value").arg(text);
+        return QStringLiteral("'%1' is not a valid number").arg(text);
     }
     TEfficiencyCalibration rcal = CalSample.Calibration.RCal;
     SetCoefficient(rcal, edit, ToSingle(*value));
