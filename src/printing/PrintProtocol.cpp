@@ -187,18 +187,20 @@ void PrintDescription(QPainter& painter, bool label, const QString& text, const 
     }
 }
 
-QString SampleLineText(const TSampleParameter& p) {
+QString SampleLineText(const TSampleParameter& p, char decimalSeparator) {
     return QStringLiteral("Zel Korda SN: ") + QString::number(p.SerialNumber) +
            QStringLiteral(", Sample Weight: ") +
-           QString::fromStdString(FormatGeneral(p.Weight, '.', 4)) + QStringLiteral(" kg") +
-           QStringLiteral(", Sample Time: ") + QString::number(p.SampleInterval) +
-           QStringLiteral(" sec., ID: ") + QString::number(p.SampleID);
+           QString::fromStdString(FormatGeneral(p.Weight, decimalSeparator, 4)) +
+           QStringLiteral(" kg") + QStringLiteral(", Sample Time: ") +
+           QString::number(p.SampleInterval) + QStringLiteral(" sec., ID: ") +
+           QString::number(p.SampleID);
 }
 
 void PrintSampleLine(QPainter& painter, bool label, const TPrintFrame& frame,
-                     const TSampleParameter& parameter, int x, int y) {
+                     const TSampleParameter& parameter, int x, int y, char decimalSeparator) {
     SetFont(painter, Px((label ? 0.04 : 0.012) * frame.H), true);
-    WriteText(painter, x, y - Px(1.5 * TextHeight(painter)), SampleLineText(parameter));
+    WriteText(painter, x, y - Px(1.5 * TextHeight(painter)),
+              SampleLineText(parameter, decimalSeparator));
 }
 
 QString TileStatusText(int status, const TPeakResult& result) {
@@ -295,7 +297,7 @@ bool PrintProtocolPage(QPainter& painter, const QRect& page, TPrintJob job, bool
     const QRect spectrum = SpectrumRect(label, frame);
     DrawSpectrumPlot(job.SampleFile, 0, 1, true, spectrum, painter);
     PrintSampleLine(painter, label, frame, job.SampleFile.Sample.Parameter, spectrum.left(),
-                    spectrum.top());
+                    spectrum.top(), job.DecimalSeparator);
 
     if (!label) {
         const int count = PeakCount(job.SampleFile);

@@ -81,10 +81,11 @@ QString PeakCaption(const TPeakEntry& peak);
 void PrintDescription(QPainter& painter, bool label, const QString& text, const QRect& rect);
 
 // "Zel Korda SN: ..., Sample Weight: ... kg, Sample Time: ... sec., ID: ..."
-// in bold, one and a half text heights above (x, y).
+// in bold, one and a half text heights above (x, y). The weight has at most
+// four significant digits, written with the given decimal separator.
 void PrintSampleLine(QPainter& painter, bool label, const TPrintFrame& frame,
-                     const TSampleParameter& parameter, int x, int y);
-QString SampleLineText(const TSampleParameter& parameter);
+                     const TSampleParameter& parameter, int x, int y, char decimalSeparator = '.');
+QString SampleLineText(const TSampleParameter& parameter, char decimalSeparator = '.');
 
 // The peak's caption with its coloured dot above the tile and the status line
 // below it: the diagnosis of status 1..5, otherwise the rounded area + " counts".

@@ -50,7 +50,7 @@ struct TWrittenText {
     QString Text;
     QPoint Baseline;
     bool Bold = false;
-    int PixelSize = 0;
+    QFont Font;
 };
 
 struct TDrawnDot {
@@ -71,8 +71,7 @@ public:
     }
     void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
     void drawTextItem(const QPointF& p, const QTextItem& item) override {
-        Texts.push_back(
-            {item.text(), Transform.map(p).toPoint(), item.font().bold(), item.font().pixelSize()});
+        Texts.push_back({item.text(), Transform.map(p).toPoint(), item.font().bold(), item.font()});
     }
     void drawEllipse(const QRectF& r) override {
         Dots.push_back({Transform.mapRect(r).toRect(), Brush.color()});
@@ -248,6 +247,7 @@ TEST(PrintLayout, CaptionsAndLines) {
               "Zel Korda SN: 1203, Sample Weight: 0.5 kg, Sample Time: 3600 sec., ID: 42");
     p.Weight = 1.23456f;
     EXPECT_TRUE(SampleLineText(p).contains("Weight: 1.235 kg"));
+    EXPECT_TRUE(SampleLineText(p, ',').contains("Weight: 1,235 kg"));
     EXPECT_EQ(TileStatusText(0, {1, 2, 1234.5f}), "1234 counts"); // halves to even
     EXPECT_EQ(TileStatusText(100, {0, 0, 0}), "0 counts");
     EXPECT_EQ(TileStatusText(3, {1, 2, 1234}), "No inflection point found!");
@@ -290,7 +290,6 @@ TEST(PrintPage, ProtocolOfSixteenPeaksUsesFourRowsAndBothHalvesOfTheTable) {
         tableDots += (dot.Rect.width() == d && results.contains(dot.Rect)) ? 1 : 0;
     EXPECT_EQ(tableDots, 16);
     EXPECT_EQ(e.Dots.back().Rect.left(), results.left() + int(std::lround(0.52 * results.width())));
-    EXPECT_GT(fh, 0);
 
     const TWrittenText* footer = Find(e, FooterText(MakeJob(16)));
     ASSERT_NE(footer, nullptr);
@@ -303,6 +302,19 @@ TEST(PrintPage, ProtocolOfSixteenPeaksUsesFourRowsAndBothHalvesOfTheTable) {
     EXPECT_EQ(line->Baseline.x(), 496);
     EXPECT_LT(line->Baseline.y(), 1175);
     EXPECT_NE(Find(e, "SAMPLE DESCRIPTION"), nullptr);
+
+    // Font heights are cell heights: Round(0.012 H) = 80 for footer and sample
+    // line, Round(0.6 rh) in the table.
+    const auto cell = [&](const TWrittenText* t) {
+        return QFontMetrics(t->Font, &device).height();
+    };
+    EXPECT_NEAR(cell(footer), 80, 1);
+    EXPECT_NEAR(cell(line), 80, 1);
+    const QString last = PeakCaption(MakeJob(16).SampleFile.PeakList.Peak[15]);
+    const TWrittenText* inTable = nullptr; // the caption's second writing
+    for (const TWrittenText& t : e.Texts)
+        inTable = t.Text == last ? &t : inTable;
+    EXPECT_NEAR(cell(inTable), fh, 1);
 }
 
 TEST(PrintPage, ThreePeaksFillOnlyTheFirstOfTwoRows) {
