@@ -20,10 +20,11 @@ namespace {
 constexpr int Lines = 16;
 
 // The deviation texts need fonts, so a GUI application (offscreen unless a
-// platform is set).
-void EnsureGuiApplication() {
+// platform is set). False when another benchmark of this run has already
+// made a non-GUI application, which cannot be replaced.
+bool EnsureGuiApplication() {
     static std::unique_ptr<QGuiApplication> app;
-    if (QGuiApplication::instance() == nullptr) {
+    if (QCoreApplication::instance() == nullptr) {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
             qputenv("QT_QPA_PLATFORM", "offscreen");
         }
@@ -32,6 +33,7 @@ void EnsureGuiApplication() {
         static char* argv[] = {name, nullptr};
         app = std::make_unique<QGuiApplication>(argc, argv);
     }
+    return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
 }
 
 // Sixteen lines from 46 to 2615 keV of a 1000 Bq/kg source measured 3600 s
@@ -62,7 +64,11 @@ TEfficiencyCalibrator MakeCalibrator() {
 }
 
 void BM_EfficiencyCurveRepaint(benchmark::State& state) {
-    EnsureGuiApplication();
+    if (!EnsureGuiApplication()) {
+        state.SkipWithError("no GUI application in this run: run this benchmark on its own "
+                            "(--benchmark_filter=Efficiency)");
+        return;
+    }
     const TEfficiencyCalibrator calibrator = MakeCalibrator();
     if (calibrator.CalPoints.CalPointCount + calibrator.LinCalPoints.CalPointCount != Lines) {
         state.SkipWithError("the sixteen points were not taken");
