@@ -49,6 +49,11 @@ std::optional<double> EditNumber(const QString& text, char separator) {
     return value;
 }
 
+// The name as the grid shows it: up to the first zero byte, at most 16.
+QString PeakNameText(const TPeakEntry& peak) {
+    return AnsiToText(std::string_view(peak.Name, strnlen(peak.Name, sizeof peak.Name)));
+}
+
 float Coefficient(const TEfficiencyCalibration& rcal, TCoefficientEdit edit) {
     switch (edit) {
     case AEdit:
@@ -319,7 +324,7 @@ void TEfficiencyCalibrator::FillPointGrid() {
         const TPeakEntry peak = CalSample.PeakList.Peak[i];
         const TPeakResult result = CalSample.Results.Result[i];
         auto& row = GridRows[static_cast<std::size_t>(i)];
-        row[0] = AnsiToText(std::string_view(peak.Name, strnlen(peak.Name, sizeof peak.Name)));
+        row[0] = PeakNameText(peak);
         row[1] = QString::number(peak.Energy);
         row[2] = Text(FormatGeneral(peak.Probability, DecimalSeparator, 6));
         row[3] = Text(FormatGeneral(result.Activity, DecimalSeparator, 6));
@@ -347,9 +352,14 @@ void TEfficiencyCalibrator::ReadPointGrid() {
     for (int i = 0; i < count; ++i) {
         const auto& row = GridRows[static_cast<std::size_t>(i)];
         TPeakEntry peak = CalSample.PeakList.Peak[i];
-        const std::string name = TextToAnsi(row[0]);
-        std::memset(peak.Name, 0, sizeof peak.Name);
-        std::memcpy(peak.Name, name.data(), std::min(name.size(), sizeof peak.Name - 1));
+        // A name is rewritten only when its cell changed, so the raw bytes
+        // that SELECT compares (those after the terminating zero too) stay
+        // as the list gave them. A name may fill all 16 bytes, as in the list.
+        if (row[0] != PeakNameText(peak)) {
+            const std::string name = TextToAnsi(row[0]);
+            std::memset(peak.Name, 0, sizeof peak.Name);
+            std::memcpy(peak.Name, name.data(), std::min(name.size(), sizeof peak.Name));
+        }
         const auto energy = WholeNumber(row[1]);
         peak.Energy = energy && *energy >= 0 && *energy <= std::numeric_limits<std::uint16_t>::max()
                           ? static_cast<std::uint16_t>(*energy)

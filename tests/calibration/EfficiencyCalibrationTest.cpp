@@ -236,8 +236,7 @@ TEST(EfficiencyEdits, TextThatIsNotANumberKeepsTheCoefficient) {
 TEST(EfficiencyGrid, HostileCellsNeitherCrashNorBreakThePoints) {
     TEfficiencyCalibrator c = Opened(ReferenceSample());
     c.SetCell(0, 0, QString(300, QChar('N')));
-    EXPECT_EQ(std::string(c.CalSample.PeakList.Peak[0].Name, 15), std::string(15, 'N'));
-    EXPECT_EQ(c.CalSample.PeakList.Peak[0].Name[15], '\0');
+    EXPECT_EQ(std::string(c.CalSample.PeakList.Peak[0].Name, 16), std::string(16, 'N'));
     c.SetCell(0, 2, "0"); // probability 0: the line is skipped, not divided by
     EXPECT_EQ(c.LinCalPoints.CalPointCount, 0);
     c.SetCell(1, 3, "letters"); // activity reads 0: skipped too
@@ -272,6 +271,18 @@ TEST(EfficiencySelect, KeepsTheResultsOfUnchangedLinesAndStartsNewOnes) {
     }
     EXPECT_EQ(c.GridRows[1][0], "K40");
     EXPECT_EQ(c.CalPoints.CalPointCount, 3);
+}
+
+TEST(EfficiencySelect, GridEditKeepsTheNameBytesThatSelectCompares) {
+    TSampleFile s = ReferenceSample();
+    s.PeakList.Peak[2].Name[10] = 'x'; // Cs137: a byte after the terminating zero
+    TEfficiencyCalibrator c = Opened(s);
+    c.SetCell(1, 3, "700"); // Cs137's activity
+    const TPeakList list = c.CalSample.PeakList;
+    EXPECT_EQ(list.Peak[1].Name[10], 'x');
+    c.TakeSelectedLines(list); // the editor returned the list unchanged
+    EXPECT_EQ(c.CalSample.Results.Result[1].Activity, 700);
+    EXPECT_EQ(c.CalSample.Results.Result[1].Area, 17000);
 }
 
 TEST(EfficiencySelect, SamePeakEntryComparesEveryNameByte) {
