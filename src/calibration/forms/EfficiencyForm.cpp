@@ -153,6 +153,11 @@ void TEfficiencyForm::FillPointGrid() {
             CalPointStringGrid->setItem(r, c, item);
         }
     }
+    // The first editable cell is current, as in a grid with a fixed header
+    // row and fixed name and energy columns.
+    if (rows > 0) {
+        CalPointStringGrid->setCurrentCell(1, FixedColumns);
+    }
     FillingGrid = false;
 }
 
