@@ -110,8 +110,7 @@ bool TEfficiencyForm::GetEfficiencyCurveFromSpectrum(TSampleFile& sample) {
     FillPointGrid();
     ShowCoefficients();
     CursorInfoEdit->clear();
-    CurvePaintBox->ClearCursor();
-    CurvePaintBox->update();
+    RedrawCurve();
     if (exec() != QDialog::Accepted) {
         return false;
     }
@@ -170,12 +169,19 @@ void TEfficiencyForm::ShowCoefficients() {
     }
 }
 
+void TEfficiencyForm::RedrawCurve() {
+    // A repaint of the picture removes the cursor line; the next mouse move
+    // draws it again.
+    CurvePaintBox->ClearCursor();
+    CurvePaintBox->update();
+}
+
 // --- Handlers ----------------------------------------------------------------------
 
 void TEfficiencyForm::CoefficientEditChange(TCoefficientEdit edit) {
     const std::array<QLineEdit*, CoefficientEditCount> edits = {A1Edit, B1Edit, EcutEdit, mEdit};
     ShowMessages({Cal.SetEditText(edit, edits[edit]->text())});
-    CurvePaintBox->update();
+    RedrawCurve();
 }
 
 void TEfficiencyForm::A1EditChange() {
@@ -201,7 +207,7 @@ void TEfficiencyForm::AddButtonClick() {
         Cal.TakeSelectedLines(list);
         FillPointGrid();
     }
-    CurvePaintBox->update();
+    RedrawCurve();
 }
 
 void TEfficiencyForm::CalibrateButtonClick() {
@@ -213,7 +219,7 @@ void TEfficiencyForm::CalibrateButtonClick() {
         Prompt.ShowMessage(QString::fromUtf8(e.what()));
     }
     ShowCoefficients();
-    CurvePaintBox->update();
+    RedrawCurve();
 }
 
 void TEfficiencyForm::CalPointStringGridSetEditText(int row, int column) {
@@ -222,7 +228,7 @@ void TEfficiencyForm::CalPointStringGridSetEditText(int row, int column) {
     }
     const QTableWidgetItem* item = CalPointStringGrid->item(row, column);
     Cal.SetCell(row - 1, column, item ? item->text() : QString());
-    CurvePaintBox->update();
+    RedrawCurve();
 }
 
 void TEfficiencyForm::CurvePaintBoxMouseMove(int x) {

@@ -70,6 +70,8 @@ private:
     // The controls from the calibrator: the grid, the edit texts, the curve.
     void FillPointGrid();
     void ShowCoefficients();
+    // Repaints the curve; the cursor line goes with the old picture.
+    void RedrawCurve();
 
     TPrompt& Prompt;
     TPeakListEditor& PeakListEditor;

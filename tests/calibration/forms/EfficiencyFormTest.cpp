@@ -302,6 +302,12 @@ private slots:
             // 120 px × 3000 keV / 600 px = 600 keV; 0.5 × 600^-1
             QCOMPARE(f.Child<QLineEdit>("CursorInfoEdit")->text(),
                      QString("600 keV; 0?0008 cps/(Bq/kg)"));
+            // A new picture (an edited coefficient) takes the line away;
+            // the readout stays until the mouse moves again.
+            QTest::keyClicks(f.Child<QLineEdit>("mEdit"), "1");
+            QVERIFY(!box->CursorVisible());
+            QCOMPARE(f.Child<QLineEdit>("CursorInfoEdit")->text(),
+                     QString("600 keV; 0?0008 cps/(Bq/kg)"));
         });
     }
 
