@@ -3,8 +3,8 @@
 #include "core/SampleFiles.h"
 #include "library/PeakListEditor.h"
 #include "ui/PaekAnalyserForm.h"
-#include "widgets/PaintBox.h"
 #include "ui/WindowFonts.h"
+#include "widgets/PaintBox.h"
 
 #include <QAction>
 #include <QCheckBox>
