@@ -77,13 +77,13 @@ struct AnswerCase {
     QStringList Warnings;
 };
 
-std::ostream& operator<<(std::ostream& os, const AnswerCase& c) {
-    return os << c.Name;
-}
-
 const QString IntervalWarning = "Invalid input - interval set to 3600 sec.";
 const QString WeightWarning = "Invalid input - weight set to 1 kg";
 const QString ActivityWarning = "Invalid input - reference activity set to 1000 Bq/kg";
+
+void PrintTo(const AnswerCase& c, std::ostream* os) {
+    *os << c.Name;
+}
 
 class EfficiencyAnswers : public testing::TestWithParam<AnswerCase> {};
 

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -108,6 +110,10 @@ struct TRefusal {
     int ExitCode;
     const char* Says;
 };
+
+void PrintTo(const TRefusal& c, std::ostream* os) {
+    *os << c.Name;
+}
 
 class PrintCommandRefusal : public PrintCommandTest,
                             public ::testing::WithParamInterface<TRefusal> {};

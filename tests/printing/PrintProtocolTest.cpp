@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
@@ -35,6 +37,8 @@ public:
             App = std::make_unique<QGuiApplication>(Argc, Argv);
         }
     }
+    // Before the program's static objects go.
+    void TearDown() override { App.reset(); }
 
 private:
     int Argc = 1;
@@ -214,6 +218,10 @@ struct TTileCase {
     QRect Expected;
 };
 
+void PrintTo(const TTileCase& c, std::ostream* os) {
+    *os << c.Name;
+}
+
 class PrintTiles : public ::testing::TestWithParam<TTileCase> {};
 
 // A4 at 600 dpi: gap 105, tile width 975, vertical gap 333, band 2666 from y 2508.
@@ -362,6 +370,10 @@ struct TCommentCase {
     bool Label;
     int Lines;
 };
+
+void PrintTo(const TCommentCase& c, std::ostream* os) {
+    *os << c.Name;
+}
 
 class PrintComment : public ::testing::TestWithParam<TCommentCase> {};
 
