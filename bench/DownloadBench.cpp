@@ -1,6 +1,7 @@
 // Downloading the instrument's memory from the simulator on a paced line:
 // ten stored samples of 4096 channels at 115200 baud, against the floor that
 // the line itself sets (every byte sent and received at 11520 bytes/s).
+#include "BenchApplication.h"
 #include "workstation/Workstation.h"
 
 #include <benchmark/benchmark.h>
@@ -32,13 +33,7 @@ const std::map<int, int> AnswerBytes = {{21, 1},  {17, 4}, {22, 1},     {23, 1},
                                         {12, 19}, {20, 2}, {11, 16388}, {13, 193}};
 
 void DownloadTenSamples(benchmark::State& state) {
-    static int argc = 1;
-    static char name[] = "zk_bench";
-    static char* argv[] = {name, nullptr};
-    static std::unique_ptr<QCoreApplication> app;
-    if (QCoreApplication::instance() == nullptr) {
-        app = std::make_unique<QCoreApplication>(argc, argv);
-    }
+    EnsureBenchApplication();
     QTemporaryDir dir;
     const QString log = dir.filePath(QStringLiteral("frames.log"));
     QProcess sim;

@@ -2,6 +2,7 @@
 // over the 600-pixel view, 16 calibration points as crosses with their
 // deviation texts, after a fit of the reference lines. One frame at 60 Hz is
 // 16.7 ms.
+#include "BenchApplication.h"
 #include "calibration/EfficiencyCalibration.h"
 #include "plots/EfficiencyPlots.h"
 
@@ -18,23 +19,6 @@
 namespace {
 
 constexpr int Lines = 16;
-
-// The deviation texts need fonts, so a GUI application (offscreen unless a
-// platform is set). False when another benchmark of this run has already
-// made a non-GUI application, which cannot be replaced.
-bool EnsureGuiApplication() {
-    static std::unique_ptr<QGuiApplication> app;
-    if (QCoreApplication::instance() == nullptr) {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-        }
-        static int argc = 1;
-        static char name[] = "zk_bench";
-        static char* argv[] = {name, nullptr};
-        app = std::make_unique<QGuiApplication>(argc, argv);
-    }
-    return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
-}
 
 // Sixteen lines from 46 to 2615 keV of a 1000 Bq/kg source measured 3600 s
 // on 1 kg, with areas from an efficiency of 2 E^-0.9 scattered by a few
@@ -64,11 +48,7 @@ TEfficiencyCalibrator MakeCalibrator() {
 }
 
 void BM_EfficiencyCurveRepaint(benchmark::State& state) {
-    if (!EnsureGuiApplication()) {
-        state.SkipWithError("no GUI application in this run: run this benchmark on its own "
-                            "(--benchmark_filter=Efficiency)");
-        return;
-    }
+    EnsureBenchApplication();
     const TEfficiencyCalibrator calibrator = MakeCalibrator();
     if (calibrator.CalPoints.CalPointCount + calibrator.LinCalPoints.CalPointCount != Lines) {
         state.SkipWithError("the sixteen points were not taken");

@@ -1,6 +1,7 @@
 // One full refresh of the main window: the analysis run of a 4096-channel
 // sample with 16 lines and background subtraction, and the three plots drawn
 // into images of their on-screen sizes. One frame at 60 Hz is 16.7 ms.
+#include "BenchApplication.h"
 #include "analysis/AnalysisRun.h"
 #include "plots/DrawRunPlot.h"
 
@@ -15,19 +16,6 @@
 #include <numbers>
 
 namespace {
-
-void EnsureGuiApplication() {
-    static std::unique_ptr<QGuiApplication> app;
-    if (QGuiApplication::instance() == nullptr) {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-        }
-        static int argc = 1;
-        static char name[] = "zk_bench";
-        static char* argv[] = {name, nullptr};
-        app = std::make_unique<QGuiApplication>(argc, argv);
-    }
-}
 
 // 0.75 keV per channel, NaI-like widths, 16 lines on a falling continuum;
 // the background has the continuum only, measured twice as long.
@@ -69,7 +57,7 @@ void MakeSamples(TSampleFile& sample, TSampleFile& background) {
 }
 
 void BM_MainWindowRefresh(benchmark::State& state) {
-    EnsureGuiApplication();
+    EnsureBenchApplication();
     TAnalysisState analysis;
     MakeSamples(analysis.MeasuredSample, analysis.BackgroundSample);
     TAnalysisOptions options;
