@@ -1,4 +1,5 @@
 #include "calibration/EfficiencyCalibration.h"
+#include "PackedField.h"
 
 #include "analysis/CalibrationFunctions.h"
 #include "core/Errors.h"
@@ -51,8 +52,8 @@ QString Shown(double value) {
 
 TEST(EfficiencyOpening, TakesTheLinesWithAPositiveAreaAsPoints) {
     const TEfficiencyCalibrator c = Opened(ReferenceSample());
-    ASSERT_EQ(c.CalSample.PeakList.Size, 3);
-    EXPECT_EQ(c.CalSample.Results.Size, 3);
+    ASSERT_EQ(FieldValue(c.CalSample.PeakList.Size), 3);
+    EXPECT_EQ(FieldValue(c.CalSample.Results.Size), 3);
     ASSERT_EQ(c.GridRows.size(), 3u);
     EXPECT_EQ(c.GridRows[1][0], "Cs137");
     EXPECT_EQ(c.GridRows[1][1], "662");
@@ -93,10 +94,10 @@ TEST_P(EfficiencyAnswers, ReadsWholeNumbersAndFallsBackWithItsWarning) {
     SetMeasurement(s, p.Interval, p.Weight);
     TEfficiencyCalibrator c(Sep);
     EXPECT_EQ(c.OpenWithAnswers(s, p.Answers), p.Warnings);
-    EXPECT_EQ(c.CalSample.Sample.Parameter.SampleInterval, p.IntervalAfter);
-    EXPECT_EQ(c.CalSample.Sample.Parameter.Weight, p.WeightAfter);
+    EXPECT_EQ(FieldValue(c.CalSample.Sample.Parameter.SampleInterval), p.IntervalAfter);
+    EXPECT_EQ(FieldValue(c.CalSample.Sample.Parameter.Weight), p.WeightAfter);
     EXPECT_EQ(c.ReferenceActivity, p.Activity);
-    EXPECT_EQ(c.CalSample.Results.Result[0].Activity, p.Activity);
+    EXPECT_EQ(FieldValue(c.CalSample.Results.Result[0].Activity), p.Activity);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -175,10 +176,10 @@ TEST(EfficiencyFit, CoefficientShownWithSixDecimalsIsTheOneInForceAndApplied) {
     TEfficiencyCalibrator c = Opened(s);
     c.FitEfficiency();
     EXPECT_EQ(c.EditTexts[AEdit], Shown(0.034568));
-    EXPECT_EQ(c.CalSample.Calibration.RCal.A0, ToSingle(0.034568));
+    EXPECT_EQ(FieldValue(c.CalSample.Calibration.RCal.A0), ToSingle(0.034568));
     TSampleFile applied{};
     c.ApplyTo(applied);
-    EXPECT_EQ(applied.Calibration.RCal.A0, ToSingle(0.034568));
+    EXPECT_EQ(FieldValue(applied.Calibration.RCal.A0), ToSingle(0.034568));
 }
 
 TEST(EfficiencyFit, FailingStepKeepsItsCoefficientsAndTheEditsShowThoseInForce) {
@@ -190,8 +191,8 @@ TEST(EfficiencyFit, FailingStepKeepsItsCoefficientsAndTheEditsShowThoseInForce) 
     s.PeakList.Peak[4].Energy = 600;
     TEfficiencyCalibrator c = Opened(s);
     EXPECT_THROW(c.FitEfficiency(), EMathError);
-    EXPECT_EQ(c.CalSample.Calibration.RCal.A0, 0.5f);
-    EXPECT_EQ(c.CalSample.Calibration.RCal.m, 0.001f);
+    EXPECT_EQ(FieldValue(c.CalSample.Calibration.RCal.A0), 0.5f);
+    EXPECT_EQ(FieldValue(c.CalSample.Calibration.RCal.m), 0.001f);
     EXPECT_EQ(c.EditTexts[AEdit], Shown(0.5));
 
     // Power law fitted, then every line point at Ecut: zero denominator. The
@@ -201,9 +202,9 @@ TEST(EfficiencyFit, FailingStepKeepsItsCoefficientsAndTheEditsShowThoseInForce) 
     c = Opened(s);
     c.SetEditText(EcutEdit, Shown(200));
     EXPECT_THROW(c.FitEfficiency(), EMathError);
-    EXPECT_NE(c.CalSample.Calibration.RCal.A0, 0.5f);
+    EXPECT_NE(FieldValue(c.CalSample.Calibration.RCal.A0), 0.5f);
     EXPECT_EQ(c.EditTexts[AEdit], Shown(c.CalSample.Calibration.RCal.A0));
-    EXPECT_EQ(c.CalSample.Calibration.RCal.m, 0.001f);
+    EXPECT_EQ(FieldValue(c.CalSample.Calibration.RCal.m), 0.001f);
 }
 
 TEST(EfficiencyFit, InfiniteEfficiencyAtEcutIsAnErrorNotACoefficient) {
@@ -213,7 +214,7 @@ TEST(EfficiencyFit, InfiniteEfficiencyAtEcutIsAnErrorNotACoefficient) {
     s.Results.Result[4].Area = 0;  // one power-law point: B0 stays -1
     TEfficiencyCalibrator c = Opened(s);
     EXPECT_THROW(c.FitEfficiency(), EMathError);
-    EXPECT_EQ(c.CalSample.Calibration.RCal.m, 0.001f);
+    EXPECT_EQ(FieldValue(c.CalSample.Calibration.RCal.m), 0.001f);
     EXPECT_FALSE(std::isfinite(EfficiencyAt(c.CalSample.Calibration.RCal, 0)));
 }
 
@@ -221,11 +222,11 @@ TEST(EfficiencyEdits, TextThatIsNotANumberKeepsTheCoefficient) {
     TEfficiencyCalibrator c = Opened(ReferenceSample());
     for (const QString text : {"", "-", "abc", "1.5"}) { // '.' is not this separator
         EXPECT_FALSE(c.SetEditText(BEdit, text).isEmpty()) << text.toStdString();
-        EXPECT_EQ(c.CalSample.Calibration.RCal.B0, -1.0f);
+        EXPECT_EQ(FieldValue(c.CalSample.Calibration.RCal.B0), -1.0f);
         EXPECT_EQ(c.EditTexts[BEdit], text);
     }
     EXPECT_TRUE(c.SetEditText(BEdit, "-0?75").isEmpty());
-    EXPECT_EQ(c.CalSample.Calibration.RCal.B0, -0.75f);
+    EXPECT_EQ(FieldValue(c.CalSample.Calibration.RCal.B0), -0.75f);
     // A changed Ecut does not re-split the points until the next split.
     EXPECT_TRUE(c.SetEditText(EcutEdit, "1000").isEmpty());
     EXPECT_EQ(c.CalPoints.CalPointCount, 2);
@@ -242,13 +243,13 @@ TEST(EfficiencyGrid, HostileCellsNeitherCrashNorBreakThePoints) {
     c.SetCell(1, 3, "letters"); // activity reads 0: skipped too
     EXPECT_EQ(c.CalPoints.CalPointCount, 1);
     c.SetCell(2, 4, "1e300"); // a huge count is held as the largest Single
-    EXPECT_EQ(c.CalSample.Results.Result[2].Area, FLT_MAX);
+    EXPECT_EQ(FieldValue(c.CalSample.Results.Result[2].Area), FLT_MAX);
     EXPECT_EQ(c.CalPoints.CalPointCount, 1);
     c.SetCell(2, 1, "70000"); // an energy the field cannot hold reads 0
-    EXPECT_EQ(c.CalSample.PeakList.Peak[2].Energy, 0);
+    EXPECT_EQ(FieldValue(c.CalSample.PeakList.Peak[2].Energy), 0);
     c.SetCell(7, 0, "x"); // outside the grid: ignored
     c.SetCell(0, 5, "x");
-    EXPECT_EQ(c.CalSample.PeakList.Size, 3);
+    EXPECT_EQ(FieldValue(c.CalSample.PeakList.Size), 3);
     EXPECT_NO_THROW(c.CurvePoints());
     // Nothing the fit could fail on reaches it.
     EXPECT_NO_THROW(c.FitEfficiency());
@@ -261,13 +262,13 @@ TEST(EfficiencySelect, KeepsTheResultsOfUnchangedLinesAndStartsNewOnes) {
     edited.Peak[1] = PeakLine("K40", 1461, 10.7f);
     edited.Peak[2].Probability = 99.9f; // Co60 changed: a new line
     c.TakeSelectedLines(edited);
-    ASSERT_EQ(c.CalSample.Results.Size, 3);
-    EXPECT_EQ(c.CalSample.Results.Result[0].Area, 17000);
-    EXPECT_EQ(c.CalSample.Results.Result[0].Activity, 500);
+    ASSERT_EQ(FieldValue(c.CalSample.Results.Size), 3);
+    EXPECT_EQ(FieldValue(c.CalSample.Results.Result[0].Area), 17000);
+    EXPECT_EQ(FieldValue(c.CalSample.Results.Result[0].Activity), 500);
     for (int i : {1, 2}) {
-        EXPECT_EQ(c.CalSample.Results.Result[i].Activity, 1);
-        EXPECT_EQ(c.CalSample.Results.Result[i].Area, 1000);
-        EXPECT_EQ(c.CalSample.Results.Result[i].Error, 0);
+        EXPECT_EQ(FieldValue(c.CalSample.Results.Result[i].Activity), 1);
+        EXPECT_EQ(FieldValue(c.CalSample.Results.Result[i].Area), 1000);
+        EXPECT_EQ(FieldValue(c.CalSample.Results.Result[i].Error), 0);
     }
     EXPECT_EQ(c.GridRows[1][0], "K40");
     EXPECT_EQ(c.CalPoints.CalPointCount, 3);
@@ -279,10 +280,10 @@ TEST(EfficiencySelect, GridEditKeepsTheNameBytesThatSelectCompares) {
     TEfficiencyCalibrator c = Opened(s);
     c.SetCell(1, 3, "700"); // Cs137's activity
     const TPeakList list = c.CalSample.PeakList;
-    EXPECT_EQ(list.Peak[1].Name[10], 'x');
+    EXPECT_EQ(FieldValue(list.Peak[1].Name[10]), 'x');
     c.TakeSelectedLines(list); // the editor returned the list unchanged
-    EXPECT_EQ(c.CalSample.Results.Result[1].Activity, 700);
-    EXPECT_EQ(c.CalSample.Results.Result[1].Area, 17000);
+    EXPECT_EQ(FieldValue(c.CalSample.Results.Result[1].Activity), 700);
+    EXPECT_EQ(FieldValue(c.CalSample.Results.Result[1].Area), 17000);
 }
 
 TEST(EfficiencySelect, SamePeakEntryComparesEveryNameByte) {
@@ -302,12 +303,12 @@ TEST(EfficiencyApply, ReplacesThePeakListAndReadsEcutAndMFromTheirEdits) {
     c.SetEditText(EcutEdit, "x");
     TSampleFile s = ReferenceSample();
     c.ApplyTo(s);
-    EXPECT_EQ(s.PeakList.Size, 3);
-    EXPECT_EQ(s.Results.Size, 3);
+    EXPECT_EQ(FieldValue(s.PeakList.Size), 3);
+    EXPECT_EQ(FieldValue(s.Results.Size), 3);
     EXPECT_EQ(std::string(s.PeakList.Peak[1].Name), "Cs137");
-    EXPECT_EQ(s.Calibration.RCal.m, 0);
-    EXPECT_EQ(s.Calibration.RCal.Ecut, 50);
-    EXPECT_EQ(s.Calibration.RCal.A0, 0.5f);
+    EXPECT_EQ(FieldValue(s.Calibration.RCal.m), 0);
+    EXPECT_EQ(FieldValue(s.Calibration.RCal.Ecut), 50);
+    EXPECT_EQ(FieldValue(s.Calibration.RCal.A0), 0.5f);
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "PackedField.h"
 #include "SampleFixtures.h"
 #include "core/SampleFiles.h"
 
@@ -76,8 +77,8 @@ TEST_F(CalibrateEfficiencyCommandTest, TextShowsGridEditsAndDeviations) {
     TSampleFile written{};
     QString error;
     ASSERT_TRUE(ReadSampleFile(outPath, written, error)) << error.toStdString();
-    EXPECT_EQ(written.PeakList.Size, 3);
-    EXPECT_EQ(written.Calibration.RCal.Ecut, 100);
+    EXPECT_EQ(FieldValue(written.PeakList.Size), 3);
+    EXPECT_EQ(FieldValue(written.Calibration.RCal.Ecut), 100);
 }
 
 TEST_F(CalibrateEfficiencyCommandTest, JsonRCalReadsBackAsStored) {
@@ -99,12 +100,12 @@ TEST_F(CalibrateEfficiencyCommandTest, JsonRCalReadsBackAsStored) {
     QString error;
     ASSERT_TRUE(ReadSampleFile(outPath, written, error));
     const QJsonObject rcal = root["RCal"].toObject();
-    EXPECT_EQ(static_cast<float>(rcal["A0"].toDouble()), written.Calibration.RCal.A0);
-    EXPECT_EQ(static_cast<float>(rcal["B0"].toDouble()), written.Calibration.RCal.B0);
-    EXPECT_EQ(static_cast<float>(rcal["m"].toDouble()), written.Calibration.RCal.m);
+    EXPECT_EQ(static_cast<float>(rcal["A0"].toDouble()), FieldValue(written.Calibration.RCal.A0));
+    EXPECT_EQ(static_cast<float>(rcal["B0"].toDouble()), FieldValue(written.Calibration.RCal.B0));
+    EXPECT_EQ(static_cast<float>(rcal["m"].toDouble()), FieldValue(written.Calibration.RCal.m));
     EXPECT_EQ(root["edits"].toObject()["Ecut"].toString(), "100.000000");
-    EXPECT_EQ(written.Sample.Parameter.SampleInterval, 3600u);
-    EXPECT_EQ(written.Results.Result[0].Activity, 2000);
+    EXPECT_EQ(FieldValue(written.Sample.Parameter.SampleInterval), 3600u);
+    EXPECT_EQ(FieldValue(written.Results.Result[0].Activity), 2000);
 }
 
 TEST_F(CalibrateEfficiencyCommandTest, FitErrorWritesNothing) {

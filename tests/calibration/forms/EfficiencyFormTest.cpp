@@ -4,6 +4,7 @@
 // the main window.
 #include "calibration/forms/EfficiencyForm.h"
 #include "ModalScript.h"
+#include "PackedField.h"
 #include "SampleFixtures.h"
 #include "ScriptedPrompt.h"
 #include "plots/EfficiencyPlots.h"
@@ -171,8 +172,8 @@ private slots:
         QCOMPARE(f.Prompt.Messages, warnings);
         const TSampleFile& cal = f.Form.Calibrator().CalSample;
         QCOMPARE(quint32(cal.Sample.Parameter.SampleInterval), intervalAfter);
-        QCOMPARE(cal.Sample.Parameter.Weight, weightAfter);
-        QCOMPARE(cal.Results.Result[0].Activity, activity);
+        QCOMPARE(FieldValue(cal.Sample.Parameter.Weight), weightAfter);
+        QCOMPARE(FieldValue(cal.Results.Result[0].Activity), activity);
     }
 
     // Three of five lines have a positive area: three grid rows below the
@@ -202,8 +203,8 @@ private slots:
         QVERIFY(applied);
         QCOMPARE(int(s.PeakList.Size), 3);
         QCOMPARE(int(s.Results.Size), 3);
-        QCOMPARE(s.Results.Result[1].Area, 17000.0f);
-        QCOMPARE(s.Calibration.RCal.Ecut, 200.0f);
+        QCOMPARE(FieldValue(s.Results.Result[1].Area), 17000.0f);
+        QCOMPARE(FieldValue(s.Calibration.RCal.Ecut), 200.0f);
         QVERIFY(f.Prompt.Messages.isEmpty());
     }
 
@@ -216,12 +217,12 @@ private slots:
             auto* a = f.Child<QLineEdit>("A1Edit");
             a->selectAll();
             QTest::keyClicks(a, "0?25");
-            QCOMPARE(f.Form.Calibrator().CalSample.Calibration.RCal.A0, 0.25f);
+            QCOMPARE(FieldValue(f.Form.Calibrator().CalSample.Calibration.RCal.A0), 0.25f);
             QVERIFY(f.Prompt.Messages.isEmpty());
             a->selectAll();
             QTest::keyClick(a, Qt::Key_Minus); // a lone minus sign
             QCOMPARE(f.Prompt.Messages, QStringList{"'-' is not a valid number"});
-            QCOMPARE(f.Form.Calibrator().CalSample.Calibration.RCal.A0, 0.25f);
+            QCOMPARE(FieldValue(f.Form.Calibrator().CalSample.Calibration.RCal.A0), 0.25f);
             QCOMPARE(a->text(), QString("-"));
         });
     }
