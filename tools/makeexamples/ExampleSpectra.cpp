@@ -1,5 +1,6 @@
 #include "ExampleSpectra.h"
 
+#include "analysis/RoiEvaluation.h"
 #include "core/NumberFormat.h"
 
 #include <QtEndian>
@@ -272,6 +273,79 @@ std::vector<TPeak> MeasuredPeaks(const TExampleMeasurement& m, const TEfficiency
     return peaks;
 }
 
+// The expected counts of the first `channels` channels for the peaks, the
+// environment's continuum and the detector threshold.
+std::vector<double> ExpectedSpectrum(std::uint32_t seconds, const TEnergyScale& scale,
+                                     const std::vector<TPeak>& peaks, int channels) {
+    std::vector<double> spectrum(static_cast<std::size_t>(channels), 0.0);
+    for (int j = 0; j < channels; ++j) {
+        const double energy = scale.Energy(j + 0.5);
+        double expected = 0;
+        if (energy > 0) {
+            double density = EnvironmentDensity(energy) * seconds;
+            for (const TPeak& peak : peaks) {
+                if (peak.Scatters) {
+                    density += ScatterDensity(peak, energy);
+                }
+            }
+            expected = density / scale.ChannelsPerKeV(energy);
+            for (const TPeak& peak : peaks) {
+                expected += PeakCounts(peak, scale, j);
+            }
+            expected *= Threshold(energy);
+        }
+        spectrum[static_cast<std::size_t>(j)] = expected;
+    }
+    return spectrum;
+}
+
+// Scales the true counts of the reference lines (the last peaks of
+// MeasuredPeaks before the X-rays) so that the peak evaluation, run on the
+// noiseless spectrum with the sample's calibrations and peak list, reads
+// each line with the area the stored efficiency curve predicts at its listed
+// energy. The evaluation's recovery of a peak depends on its width in
+// channels, its binning and how far the listed energy lies from the line, so
+// a constant factor would leave the efficiency points scattered about the
+// curve; matched this way the points lie on it up to the counting noise.
+void MatchReferenceAreas(const TExampleMeasurement& m, const TSampleFile& sample,
+                         const TEnergyScale& scale, std::vector<TPeak>& peaks) {
+    constexpr int lineCount = static_cast<int>(std::size(ReferenceLines));
+    const std::size_t first = peaks.size() - ShieldXRays.size() - lineCount;
+    // The curve the record carries at this point: the detector's.
+    const TEfficiencyCalibration rcal = sample.Calibration.RCal;
+    const int channels = sample.Sample.Spectrum.Size;
+    TSampleFile probe = sample;
+    const TSample noBackground{};
+    // The lines share continuum and neighbours, so the areas are matched
+    // together; a few rounds settle them to the integer counts the
+    // evaluation reports.
+    for (int round = 0; round < 8; ++round) {
+        const std::vector<double> expected = ExpectedSpectrum(m.Seconds, scale, peaks, channels);
+        for (int j = 0; j < channels; ++j) {
+            probe.Sample.Spectrum.Channel[j] = static_cast<float>(expected[j]);
+        }
+        bool settled = true;
+        for (int i = 0; i < lineCount; ++i) {
+            const TPeakEntry& entry = sample.PeakList.Peak[i];
+            const double target = m.ReferenceActivity * sample.Sample.Parameter.Weight * m.Seconds *
+                                  StoredEfficiency(rcal, entry.Energy) * entry.Probability / 100;
+            EvaluatePeak(probe, noBackground, i, false);
+            const TPeakResult& result = probe.Results.Result[i];
+            if (result.Error < 0 || !(result.Area > 0)) {
+                continue;
+            }
+            TPeak& peak = peaks[first + static_cast<std::size_t>(i)];
+            if (std::fabs(target - result.Area) > 1) {
+                settled = false;
+            }
+            peak.Counts *= target / result.Area;
+        }
+        if (settled) {
+            break;
+        }
+    }
+}
+
 } // namespace
 
 TEnergyCalibration ExampleEnergyCalibration(int channels, double keVPerChannel) {
@@ -375,7 +449,9 @@ TPeakList ReferencePeakList() {
 }
 
 TEfficiencyCalibration OutdatedEfficiencyCalibration() {
-    return TEfficiencyCalibration{.A0 = 10.0f, .B0 = -0.85f, .Ecut = 150.0f, .m = 0.0004f};
+    // Same Ecut as the detector's curve: the calibration keeps the record's
+    // Ecut, and with it the fitted curve can take the detector's form.
+    return TEfficiencyCalibration{.A0 = 10.0f, .B0 = -0.85f, .Ecut = 200.0f, .m = 0.0004f};
 }
 
 TSampleFile MakeExampleSample(const TExampleMeasurement& m) {
@@ -401,27 +477,16 @@ TSampleFile MakeExampleSample(const TExampleMeasurement& m) {
     // so the peaks sit where the stored calibration expects them.
     const TEnergyCalibration e = s.Calibration.ECal;
     const TEnergyScale scale{e.C0, e.C1, e.C2};
-    const std::vector<TPeak> peaks = MeasuredPeaks(m, s.Calibration.RCal);
-    TRandom random(m.Seed);
+    std::vector<TPeak> peaks = MeasuredPeaks(m, s.Calibration.RCal);
     s.Sample.Spectrum.Size = static_cast<std::uint16_t>(channels);
     s.Sample.Spectrum.Offset = 0;
+    if (m.ReferenceActivity > 0) {
+        MatchReferenceAreas(m, s, scale, peaks);
+    }
+    const std::vector<double> expected = ExpectedSpectrum(m.Seconds, scale, peaks, channels);
+    TRandom random(m.Seed);
     for (int j = 0; j < channels; ++j) {
-        const double energy = scale.Energy(j + 0.5);
-        double expected = 0;
-        if (energy > 0) {
-            double density = EnvironmentDensity(energy) * m.Seconds;
-            for (const TPeak& peak : peaks) {
-                if (peak.Scatters) {
-                    density += ScatterDensity(peak, energy);
-                }
-            }
-            expected = density / scale.ChannelsPerKeV(energy);
-            for (const TPeak& peak : peaks) {
-                expected += PeakCounts(peak, scale, j);
-            }
-            expected *= Threshold(energy);
-        }
-        s.Sample.Spectrum.Channel[j] = static_cast<float>(random.Poisson(expected));
+        s.Sample.Spectrum.Channel[j] = static_cast<float>(random.Poisson(expected[j]));
     }
     if (m.ReferenceActivity > 0) {
         // The peaks follow the detector's true curve; the record carries the
