@@ -45,7 +45,15 @@ TEST(EfficiencyRoundTrip, ReferenceExampleGivesBackItsActivity) {
         const double expected =
             ReferenceActivity * c.PointEfficiency(p.Index) / EfficiencyAt(rcal, energy);
         EXPECT_NEAR(activity / expected, 1, 1e-4) << energy;
-        EXPECT_NEAR(activity / ReferenceActivity, 1, 0.2) << energy;
+        // The example's evaluated areas follow the curve the calibration
+        // fits, so each line misses the reference activity only by the noise
+        // of its area. Error is the evaluation's 1.96 standard deviations in
+        // percent; over many noise realisations the areas scatter up to 1.8
+        // times that sigma, so three of it bound a line at about 2 sigma.
+        const double sigma = p.Result.Error / 196.0;
+        ASSERT_GT(sigma, 0) << energy;
+        EXPECT_LE(std::fabs(activity / ReferenceActivity - 1), 3 * sigma)
+            << energy << " keV: " << activity << " Bq/kg, sigma " << 100 * sigma << " %";
         if (energy > rcal.Ecut) {
             logSum += std::log(activity / ReferenceActivity);
             ++powerLines;
