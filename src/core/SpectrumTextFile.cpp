@@ -10,9 +10,11 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <limits>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -334,6 +336,246 @@ void ReadHeliomat(TTextDecoder& in, TCalSpectrum& s, TFileCalibration& cal) {
     }
 }
 
+// Whitespace-separated words of a line.
+std::vector<std::string_view> WordsOf(std::string_view line) {
+    std::vector<std::string_view> words;
+    std::size_t pos = 0;
+    while (pos < line.size()) {
+        const std::size_t start = line.find_first_not_of(" \t", pos);
+        if (start == std::string_view::npos) {
+            break;
+        }
+        const std::size_t end = std::min(line.find_first_of(" \t", start), line.size());
+        words.push_back(line.substr(start, end - start));
+        pos = end;
+    }
+    return words;
+}
+
+std::string_view Trimmed(std::string_view text) {
+    const std::size_t start = text.find_first_not_of(" \t");
+    if (start == std::string_view::npos) {
+        return {};
+    }
+    const std::size_t end = text.find_last_not_of(" \t");
+    return text.substr(start, end - start + 1);
+}
+
+// "$KEY:" with upper-case letters and underscores.
+bool IsSpeKey(std::string_view line) {
+    line = Trimmed(line);
+    if (line.size() < 3 || line.front() != '$' || line.back() != ':') {
+        return false;
+    }
+    return std::all_of(line.begin() + 1, line.end() - 1,
+                       [](char c) { return (c >= 'A' && c <= 'Z') || c == '_'; });
+}
+
+// Stores the count of `channel`; channels beyond the sample are counted.
+void StoreCount(TCalSpectrum& s, std::int64_t channel, std::int32_t count) {
+    if (channel >= MaxChannels) {
+        ++s.Dropped;
+        return;
+    }
+    s.Channels[static_cast<std::size_t>(channel)] = count;
+    s.Size = std::max<std::int32_t>(s.Size, static_cast<std::int32_t>(channel) + 1);
+}
+
+std::int32_t CountOf(const TTextDecoder& in, std::string_view text) {
+    const std::int32_t count = in.Integer(text);
+    if (count < 0) {
+        throw in.Error(QStringLiteral("the count %1 is negative").arg(count));
+    }
+    return count;
+}
+
+void AppendDescription(std::string& description, std::string_view text) {
+    text = Trimmed(text);
+    if (text.empty()) {
+        return;
+    }
+    if (!description.empty()) {
+        description.append(", ");
+    }
+    description.append(text);
+}
+
+// SPE numbers have a decimal point whatever the separator of the other layouts.
+double DotNumber(const TTextDecoder& in, std::string_view text) {
+    double value = 0;
+    if (!TryParseNumber(text, '.', value) || !std::isfinite(value)) {
+        constexpr std::size_t shown = 40;
+        throw in.Error(
+            QStringLiteral("'%1' is not a valid number").arg(AnsiToText(text.substr(0, shown))));
+    }
+    return value;
+}
+
+// `line` is the first "$KEY:" line.
+void ReadSpe(TTextDecoder& in, std::string_view line, TCalSpectrum& s, TFileCalibration& cal) {
+    s.Size = 0;
+    s.Offset = 0;
+    s.Channels = {};
+    s.Dropped = 0;
+    s.Description.clear();
+    TFileCalibration mcaCal{};
+    TFileCalibration enerFit{};
+    std::string id;
+    std::string date;
+    bool pending = true; // `line` is a key not yet handled
+    for (;;) {
+        if (!pending && !in.Next(line)) {
+            break;
+        }
+        pending = false;
+        const std::string_view key = Trimmed(line);
+        if (!IsSpeKey(key)) {
+            continue; // lines of sections that are not read
+        }
+        const auto nextValue = [&]() -> std::optional<std::string_view> {
+            std::string_view value;
+            if (!in.Next(value)) {
+                return std::nullopt;
+            }
+            if (IsSpeKey(value)) {
+                line = value;
+                pending = true;
+                return std::nullopt;
+            }
+            return value;
+        };
+        if (key == "$SPEC_ID:") {
+            if (const auto v = nextValue()) {
+                id = Trimmed(*v);
+            }
+        } else if (key == "$DATE_MEA:") {
+            if (const auto v = nextValue()) {
+                date = Trimmed(*v);
+            }
+        } else if (key == "$MEAS_TIM:") {
+            if (const auto v = nextValue()) {
+                const auto words = WordsOf(*v);
+                const double live = DotNumber(in, words.empty() ? std::string_view() : words[0]);
+                if (live < 0 || live > std::numeric_limits<std::int32_t>::max()) {
+                    throw in.Error(QStringLiteral("the live time %1 s is out of range").arg(live));
+                }
+                s.LifeTime = static_cast<std::int32_t>(std::lround(live));
+            }
+        } else if (key == "$DATA:") {
+            const auto range = nextValue();
+            if (!range) {
+                continue;
+            }
+            const auto words = WordsOf(*range);
+            if (words.size() < 2) {
+                throw in.Error(QStringLiteral("the data range needs a first and a last channel"));
+            }
+            const std::int32_t first = in.Integer(words[0]);
+            const std::int32_t last = in.Integer(words[1]);
+            if (first < 0 || last < first) {
+                throw in.Error(QStringLiteral("the data range %1 to %2 is not a range of channels")
+                                   .arg(first)
+                                   .arg(last));
+            }
+            std::int64_t channel = first;
+            while (const auto v = nextValue()) {
+                for (const std::string_view word : WordsOf(*v)) {
+                    StoreCount(s, channel++, CountOf(in, word));
+                }
+            }
+        } else if (key == "$ENER_FIT:" || key == "$MCA_CAL:") {
+            TFileCalibration& target = key == "$MCA_CAL:" ? mcaCal : enerFit;
+            auto v = nextValue();
+            if (v && key == "$MCA_CAL:") {
+                v = nextValue(); // the first line holds the number of coefficients
+            }
+            if (!v) {
+                continue;
+            }
+            const auto words = WordsOf(*v);
+            for (std::size_t k = 0; k < words.size() && k < target.size(); ++k) {
+                const bool unit = k > 0 && std::isalpha(static_cast<unsigned char>(words[k][0])) &&
+                                  words[k] != "nan" && words[k] != "inf";
+                if (unit) {
+                    break; // the unit after the coefficients
+                }
+                target[k] = DotNumber(in, words[k]);
+            }
+        }
+    }
+    const auto allZero = [](const TFileCalibration& c) {
+        return std::all_of(c.begin(), c.end(), [](double x) { return x == 0; });
+    };
+    cal = allZero(mcaCal) ? enerFit : mcaCal;
+    AppendDescription(s.Description, id);
+    if (!date.empty()) {
+        AppendDescription(s.Description, "measured " + date);
+    }
+}
+
+// Splits "channel,counts"; false when the line is not two numbers.
+bool CsvPair(std::string_view line, std::string_view& channel, std::string_view& count) {
+    const std::size_t comma = line.find(',');
+    if (comma == std::string_view::npos) {
+        return false;
+    }
+    channel = Trimmed(line.substr(0, comma));
+    count = Trimmed(line.substr(comma + 1));
+    std::int64_t v = 0;
+    return TryParseInteger(channel, v);
+}
+
+void ReadCsv(TTextDecoder& in, std::string_view line, TCalSpectrum& s, TFileCalibration& cal) {
+    s.Size = 0;
+    s.Offset = 0;
+    s.Channels = {};
+    s.Dropped = 0;
+    s.Description.clear();
+    cal = {};
+    std::string_view channelText;
+    std::string_view countText;
+    bool first = true;
+    do {
+        if (Trimmed(line).empty()) {
+            continue;
+        }
+        if (!CsvPair(line, channelText, countText)) {
+            if (first) {
+                first = false;
+                continue; // the header
+            }
+            throw in.Error(QStringLiteral("a line that is not \"channel,counts\""));
+        }
+        first = false;
+        const std::int32_t channel = in.Integer(channelText);
+        if (channel < 0) {
+            throw in.Error(QStringLiteral("the channel %1 is negative").arg(channel));
+        }
+        StoreCount(s, channel, CountOf(in, countText));
+    } while (in.Next(line));
+}
+
+// A CSV spectrum: its first line is "channel,counts", or a header with a
+// comma followed by such a line.
+bool LooksLikeCsv(std::string_view bytes, std::string_view firstLine) {
+    std::string_view channel;
+    std::string_view count;
+    std::int64_t v = 0;
+    const auto isPair = [&](std::string_view line) {
+        return CsvPair(line, channel, count) && TryParseInteger(count, v);
+    };
+    if (isPair(firstLine)) {
+        return true;
+    }
+    if (firstLine.find(',') == std::string_view::npos) {
+        return false;
+    }
+    TLineReader lines(bytes, false);
+    std::string_view line;
+    return lines.Next(line) == TLineReader::TStatus::Line &&
+           lines.Next(line) == TLineReader::TStatus::Line && isPair(line);
+}
+
 } // namespace
 
 QString TextLayoutName(TTextLayout layout) {
@@ -344,6 +586,10 @@ QString TextLayoutName(TTextLayout layout) {
         return QStringLiteral("Vintrava");
     case TTextLayout::Heliomat:
         return QStringLiteral("HELIOMAT7xx");
+    case TTextLayout::Spe:
+        return QStringLiteral("SPE");
+    case TTextLayout::Csv:
+        return QStringLiteral("CSV");
     case TTextLayout::Unrecognised:
         break;
     }
@@ -374,6 +620,12 @@ TTextLayout DecodeSpectrumText(std::string_view bytes, const QString& name, char
         } else if (examined.substr(0, 3) == "ADR") {
             layout = TTextLayout::Heliomat;
             ReadHeliomat(in, s, cal);
+        } else if (IsSpeKey(examined)) {
+            layout = TTextLayout::Spe;
+            ReadSpe(in, examined, s, cal);
+        } else if (LooksLikeCsv(bytes, examined)) {
+            layout = TTextLayout::Csv;
+            ReadCsv(in, examined, s, cal);
         } else {
             return TTextLayout::Unrecognised;
         }

@@ -12,6 +12,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 // 4097 counts, indices 0 to 4096.
@@ -26,20 +27,29 @@ struct TCalSpectrum {
     double RefVoltage = 0;          // millivolts
     TChannelArray Channels{};
     std::int32_t LifeTime = 0;
+    // SPE and CSV files: counts of channels beyond the array (not stored),
+    // and the file's description and measurement start for the comment.
+    std::int32_t Dropped = 0;
+    std::string Description;
 };
 
 // The energy calibration found in a file: four coefficients, constant first.
+// ZEMA and HELIOMAT7xx files give millivolts or channels of the energy; SPE
+// files give the energy in keV of the channel number, all zero when the file
+// has none.
 using TFileCalibration = std::array<double, 4>;
 
 enum class TTextLayout : std::uint8_t {
     Zema = 0,
     Vintrava = 1,
     Heliomat = 2,
+    Spe = 3,
+    Csv = 4,
     Unrecognised = 255,
 };
 
 // The layout's name as the calibration tool's caption shows it: "ZEMA",
-// "Vintrava", "HELIOMAT7xx"; empty for Unrecognised.
+// "Vintrava", "HELIOMAT7xx", "SPE", "CSV"; empty for Unrecognised.
 QString TextLayoutName(TTextLayout layout);
 
 // Reads the spectrum text file `path`, numbers with `decimalSeparator`.
@@ -58,6 +68,16 @@ QString TextLayoutName(TTextLayout layout);
 // channels) fill the 1024 channels from index 0; single lines fill from
 // index 1. The HELIOMAT7xx calibration puts E_min at channel 0:
 // calibration[0] = -E_min * calibration[1].
+//
+// SPE files start with a "$KEY:" line. The count of channel c of "$DATA:"'s
+// range "first last" goes to index c; the channels are the count values
+// read (a range that disagrees with them is followed by the values), and
+// channels from 4096 on are counted in Dropped. Counts must be integers
+// from 0 to 2^31 - 1. "$MEAS_TIM:" gives the live time (rounded), "$MCA_CAL:"
+// (or, when it is missing or all zero, "$ENER_FIT:") the calibration,
+// "$SPEC_ID:" and "$DATE_MEA:" the description.
+// CSV files have lines "channel,counts", the first line may be a header;
+// channel numbers from 0, counts as for SPE.
 TTextLayout ReadSpectrumTextFile(const QString& path, char decimalSeparator, TCalSpectrum& spectrum,
                                  TFileCalibration& calibration);
 
