@@ -12,9 +12,10 @@
 // Exit codes. The instrument statuses 1 to 6 and 255 pass through unchanged.
 namespace ExitCode {
 inline constexpr int Ok = 0;
-inline constexpr int WriteFailed = 6;  // a file could not be written
-inline constexpr int Usage = 64;       // wrong arguments
-inline constexpr int InputFailed = 66; // an input file could not be read
+inline constexpr int SomeFilesFailed = 1; // analyse: a file of several could not be used
+inline constexpr int WriteFailed = 6;     // a file could not be written
+inline constexpr int Usage = 64;          // wrong arguments
+inline constexpr int InputFailed = 66;    // an input file could not be read
 inline constexpr int NotConfirmed = 255;
 } // namespace ExitCode
 

@@ -175,4 +175,140 @@ TEST_F(AnalyseCommandTest, LibraryWithoutEntriesWarns) {
     EXPECT_EQ(Run({"library", dir.filePath("none.txt")}).exitCode, 66);
 }
 
+// Splits one CSV line into its fields (quoted fields with doubled quotes).
+QStringList CsvFields(const QString& line) {
+    QStringList fields;
+    QString field;
+    bool quoted = false;
+    for (int i = 0; i < line.size(); ++i) {
+        const QChar c = line[i];
+        if (quoted) {
+            if (c == '"' && i + 1 < line.size() && line[i + 1] == '"') {
+                field += '"';
+                ++i;
+            } else if (c == '"') {
+                quoted = false;
+            } else {
+                field += c;
+            }
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == ',') {
+            fields << field;
+            field.clear();
+        } else {
+            field += c;
+        }
+    }
+    fields << field;
+    return fields;
+}
+
+TEST_F(AnalyseCommandTest, SeveralFilesGiveOneCsvRowPerPeakAndSkipUnreadableOnes) {
+    QString error;
+    TSampleFile other = PeakSample();
+    other.Sample.Parameter.SerialNumber = 78;
+    other.Sample.Parameter.SampleID = 4711;
+    const QString otherPath = dir.filePath("clay, wet \"B\".vtb"); // needs quoting
+    ASSERT_TRUE(WriteSampleFile(otherPath, other, error));
+    const QString missing = dir.filePath("missing.vtb");
+
+    const Result r = Run({"analyse", samplePath, missing, otherPath, "--csv"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains("missing.vtb: not analysed")) << r.err.toStdString();
+    const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 5); // header, two peaks of each readable file
+    const QStringList header = CsvFields(lines[0]);
+    ASSERT_EQ(header.size(), 15);
+    EXPECT_EQ(header[0], "file");
+
+    // Each file's rows are those of its run alone.
+    TAnalysisState state;
+    state.MeasuredSample = PeakSample();
+    TAnalysisOptions options;
+    options.Selected = 0;
+    const TAnalysisRun run = AnalyseSample(state, options, TUncertaintySettings{});
+    const QStringList cs = CsvFields(lines[1]);
+    ASSERT_EQ(cs.size(), 15) << lines[1].toStdString();
+    EXPECT_EQ(cs[0], samplePath);
+    EXPECT_EQ(cs[1], "77");
+    EXPECT_EQ(cs[3], "3600");
+    EXPECT_EQ(cs[4], "0.5");
+    EXPECT_EQ(cs[5], "Cs137");
+    EXPECT_EQ(cs[6], "500");
+    EXPECT_EQ(cs[7], "roi");
+    EXPECT_EQ(cs[8], "0");
+    EXPECT_EQ(cs[9].toFloat(), run.Peaks[0].Result.Activity);
+    EXPECT_EQ(cs[10].toFloat(), run.Peaks[0].Result.Error);
+    EXPECT_EQ(cs[11], ""); // no uncertainty settings
+    EXPECT_EQ(cs[12], "0");
+    EXPECT_EQ(cs[13].toFloat(), run.Peaks[0].Result.Area);
+    EXPECT_EQ(cs[14], "10");
+    const QStringList k40 = CsvFields(lines[2]);
+    EXPECT_EQ(k40[5], "K40");
+    EXPECT_EQ(k40[8], "2");
+    EXPECT_EQ(k40[10], ""); // a detection limit has no counting uncertainty
+    EXPECT_EQ(k40[12], "1");
+    EXPECT_EQ(k40[9].toFloat(), run.Peaks[1].Result.Activity);
+    EXPECT_EQ(k40[14], ""); // no limit
+    const QStringList second = CsvFields(lines[3]);
+    EXPECT_EQ(second[0], otherPath);
+    EXPECT_EQ(second[1], "78");
+    EXPECT_EQ(second[2], "4711");
+    EXPECT_EQ(second.mid(5), cs.mid(5)); // same spectrum, same results
+}
+
+TEST_F(AnalyseCommandTest, SeveralFilesGiveAJsonArrayAndTextPerFile) {
+    const Result json = Run({"analyse", samplePath, samplePath, "--json"});
+    ASSERT_EQ(json.exitCode, 0) << json.err.toStdString();
+    const QJsonArray array = QJsonDocument::fromJson(json.out.toUtf8()).array();
+    ASSERT_EQ(array.size(), 2);
+    const Result single = Run({"analyse", samplePath, "--json"});
+    QJsonObject first = array[0].toObject();
+    EXPECT_EQ(first.take("file").toString(), samplePath);
+    EXPECT_EQ(first, QJsonDocument::fromJson(single.out.toUtf8()).object());
+
+    const Result text = Run({"analyse", samplePath, samplePath});
+    ASSERT_EQ(text.exitCode, 0);
+    const Result alone = Run({"analyse", samplePath});
+    const QString block = "== " + samplePath + "\n" + alone.out;
+    EXPECT_EQ(text.out, block + block);
+
+    const Result both = Run({"analyse", samplePath, "--json", "--csv"});
+    EXPECT_EQ(both.exitCode, 64);
+    EXPECT_TRUE(both.err.contains("--json and --csv exclude each other"));
+}
+
+TEST(AnalyseExamplesTest, BatchCsvOverTheExamples) {
+    const QString examples = QStringLiteral(ZK_EXAMPLES_DIR);
+    const QStringList files = {examples + "/Soil_1024.vtb", examples + "/Soil_4096.vtb",
+                               examples + "/Background_4096.vtb"};
+    QProcess p;
+    p.setWorkingDirectory(examples); // its uncertainty settings
+    p.start(ZKCLI_PATH, QStringList{"analyse", "--csv"} + files);
+    ASSERT_TRUE(p.waitForFinished(30000));
+    ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    const QStringList lines =
+        QString::fromUtf8(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    ASSERT_GT(lines.size(), 1);
+    for (const QString& file : files) {
+        QProcess one;
+        one.setWorkingDirectory(examples);
+        one.start(ZKCLI_PATH, {"analyse", "--csv", file});
+        ASSERT_TRUE(one.waitForFinished(30000));
+        const QStringList own =
+            QString::fromUtf8(one.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+        ASSERT_GT(own.size(), 1) << file.toStdString();
+        // The batch holds the lone run's rows, in order, and every row has
+        // all fields with a total uncertainty for each result.
+        const auto at = lines.indexOf(own[1]);
+        ASSERT_GE(at, 1) << own[1].toStdString();
+        EXPECT_EQ(lines.mid(at, own.size() - 1), own.mid(1)) << file.toStdString();
+        for (const QString& row : own.mid(1)) {
+            EXPECT_EQ(CsvFields(row).size(), 15) << row.toStdString();
+        }
+    }
+    EXPECT_EQ(lines.count(lines[0]), 1); // the header once
+}
+
 } // namespace
