@@ -203,8 +203,11 @@ private:
 // Steps 3 to 5 of "Import": fills `sample` from what the reader returned
 // (spectrum, parameters, the layout's calibration; Valid := 1). Returns an
 // empty text on success; otherwise the reason, with `sample` unchanged.
-// `name` names the file in the reason.
-QString ApplyTextSpectrum(const TTextSpectrum& read, const QString& name, TSampleFile& sample);
+// `name` names the file in the reason. SPE and CSV spectra also set the
+// comment; `note` (when given) receives what the import left as it was or
+// left out, empty when nothing.
+QString ApplyTextSpectrum(const TTextSpectrum& read, const QString& name, TSampleFile& sample,
+                          QString* note = nullptr);
 
 // "read from instrument SN:" + the serial number.
 QString InstrumentOrigin(std::uint16_t serialNumber);

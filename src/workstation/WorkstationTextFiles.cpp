@@ -1,5 +1,6 @@
 // "Sample" -> "Import" and "Export": spectrum text files as the measured sample.
 #include "analysis/CalibrationFunctions.h"
+#include "core/Ansi.h"
 #include "core/Errors.h"
 #include "core/FileDialogs.h"
 #include "core/NumberFormat.h"
@@ -9,7 +10,9 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -30,9 +33,95 @@ std::optional<std::int64_t> EnergyAtChannel(const TSampleFile& sample, double ch
     return Round(energy);
 }
 
+// Solves the 4x4 system a x = b by elimination with partial pivoting; false
+// when it is singular.
+bool SolveFour(std::array<std::array<double, 5>, 4> a, std::array<double, 4>& x) {
+    for (int col = 0; col < 4; ++col) {
+        int pivot = col;
+        for (int row = col + 1; row < 4; ++row) {
+            if (std::abs(a[row][col]) > std::abs(a[pivot][col])) {
+                pivot = row;
+            }
+        }
+        if (!(std::abs(a[pivot][col]) > 1e-12)) {
+            return false;
+        }
+        std::swap(a[col], a[pivot]);
+        for (int row = 0; row < 4; ++row) {
+            if (row != col) {
+                const double f = a[row][col] / a[col][col];
+                for (int k = col; k < 5; ++k) {
+                    a[row][k] -= f * a[col][k];
+                }
+            }
+        }
+    }
+    for (int k = 0; k < 4; ++k) {
+        x[k] = a[k][4] / a[k][k];
+    }
+    return std::all_of(x.begin(), x.end(), [](double v) { return std::isfinite(v); });
+}
+
+// Turns a file's energy-of-channel polynomial into the channel-of-energy
+// calibration: exactly for a straight line, otherwise by a least-squares
+// cubic over channels 0 to size - 1, where the energy must rise. Returns the
+// reason when it cannot be converted.
+QString ChannelOfEnergy(const TFileCalibration& c, int size, TEnergyCalibration& ecal) {
+    if (c[2] == 0 && c[3] == 0) {
+        if (c[1] == 0) {
+            return QStringLiteral("the energy calibration has no slope");
+        }
+        ecal = {ToSingle(-c[0] / c[1]), ToSingle(1 / c[1]), 0, 0};
+        return {};
+    }
+    if (size < 4) {
+        return QStringLiteral("a curved energy calibration needs at least 4 channels");
+    }
+    const auto energy = [&c](double ch) { return c[0] + ch * (c[1] + ch * (c[2] + ch * c[3])); };
+    const double e0 = energy(0);
+    const double e1 = energy(size - 1);
+    if (!(e1 > e0)) {
+        return QStringLiteral("the energy calibration does not rise over the spectrum");
+    }
+    // The fit runs on u = (E - mid) / half, within -1 to 1, and is expanded
+    // into powers of E afterwards.
+    const double mid = (e0 + e1) / 2;
+    const double half = (e1 - e0) / 2;
+    std::array<std::array<double, 5>, 4> normal{};
+    double previous = -std::numeric_limits<double>::infinity();
+    for (int ch = 0; ch < size; ++ch) {
+        const double e = energy(ch);
+        if (!(e > previous)) {
+            return QStringLiteral("the energy calibration does not rise over the spectrum");
+        }
+        previous = e;
+        const double u = (e - mid) / half;
+        const std::array<double, 4> p{1, u, u * u, u * u * u};
+        for (int i = 0; i < 4; ++i) {
+            for (int j = 0; j < 4; ++j) {
+                normal[i][j] += p[i] * p[j];
+            }
+            normal[i][4] += p[i] * ch;
+        }
+    }
+    std::array<double, 4> b{};
+    if (!SolveFour(normal, b)) {
+        return QStringLiteral("the energy calibration cannot be converted to channels");
+    }
+    // ch = b0 + b1 u + b2 u^2 + b3 u^3 with u = (E - mid) / half.
+    const double s1 = 1 / half;
+    const double m = -mid / half;
+    std::array<double, 4> e{b[0] + b[1] * m + b[2] * m * m + b[3] * m * m * m,
+                            b[1] * s1 + 2 * b[2] * m * s1 + 3 * b[3] * m * m * s1,
+                            b[2] * s1 * s1 + 3 * b[3] * m * s1 * s1, b[3] * s1 * s1 * s1};
+    ecal = {ToSingle(e[0]), ToSingle(e[1]), ToSingle(e[2]), ToSingle(e[3])};
+    return {};
+}
+
 } // namespace
 
-QString ApplyTextSpectrum(const TTextSpectrum& read, const QString& name, TSampleFile& sample) {
+QString ApplyTextSpectrum(const TTextSpectrum& read, const QString& name, TSampleFile& sample,
+                          QString* note) {
     const TCalSpectrum& spectrum = read.Spectrum;
     if (spectrum.Size < 0 || spectrum.Size > MaxChannels) {
         return QStringLiteral("%1: a spectrum of %2 channels; a sample holds at most %3")
@@ -58,6 +147,24 @@ QString ApplyTextSpectrum(const TTextSpectrum& read, const QString& name, TSampl
     } else if (read.Layout == TTextLayout::Heliomat) {
         ecal = {ToSingle(read.Calibration[0]), ToSingle(read.Calibration[1]), 0.000001f, 0};
     }
+    const bool foreign = read.Layout == TTextLayout::Spe || read.Layout == TTextLayout::Csv;
+    QStringList notes;
+    if (foreign) {
+        const TFileCalibration& c = read.Calibration;
+        if (std::all_of(c.begin(), c.end(), [](double x) { return x == 0; })) {
+            notes
+                << QStringLiteral("%1 has no energy calibration; the sample's is kept.").arg(name);
+        } else if (const QString why = ChannelOfEnergy(c, spectrum.Size, ecal); !why.isEmpty()) {
+            return QStringLiteral("%1: %2").arg(name, why);
+        }
+        if (spectrum.Dropped > 0) {
+            notes << QStringLiteral("%1: %2 counts of channels beyond the %3 a sample holds were "
+                                    "left out.")
+                         .arg(name)
+                         .arg(spectrum.Dropped)
+                         .arg(MaxChannels);
+        }
+    }
 
     TSampleFile s = sample;
     s.Sample.Spectrum.Size = static_cast<std::uint16_t>(spectrum.Size);
@@ -79,8 +186,22 @@ QString ApplyTextSpectrum(const TTextSpectrum& read, const QString& name, TSampl
         s.Calibration.RCal = ImportedEfficiency;
         s.CalibrationType = 1;
     }
+    if (foreign) {
+        // A laboratory imports spectra of its own detectors: their width and
+        // efficiency calibrations stay those of a valid sample.
+        s.Calibration.ECal = ecal;
+        if (!IsTrue(sample.Valid)) {
+            s.Calibration.WCal = ImportedWidth;
+            s.Calibration.RCal = ImportedEfficiency;
+            s.CalibrationType = 1;
+        }
+        TextToComment(s, AnsiToText(spectrum.Description));
+    }
     s.Valid = 1;
     sample = s;
+    if (note != nullptr) {
+        *note = notes.join(QLatin1Char(' '));
+    }
     return {};
 }
 
@@ -102,11 +223,15 @@ TCommandResult TWorkstation::ImportSpectrum(const QString& path, char decimalSep
         result.Status = CommandNotRun;
         return result;
     }
-    const QString error = ApplyTextSpectrum(text, NativePath(path), State.MeasuredSample);
+    QString note;
+    const QString error = ApplyTextSpectrum(text, NativePath(path), State.MeasuredSample, &note);
     if (!error.isEmpty()) {
         result.Status = CommandFailed;
         result.Messages << error;
         return result;
+    }
+    if (!note.isEmpty()) {
+        result.Messages << note;
     }
     result.Caption =
         QStringLiteral("Imported from ") + NativePath(QFileInfo(path).absoluteFilePath());
