@@ -20,6 +20,7 @@
 #include "analysis/DoubletSolver.h"
 #include "analysis/TrapezoidSolver.h"
 #include "analysis/UncertaintySettings.h"
+#include "core/SpectrumExportFiles.h"
 #include "core/SpectrumTextFile.h"
 #include "core/sample_types.h"
 #include "instrument/InstrumentCommands.h"
@@ -117,6 +118,13 @@ public:
     // nothing; one whose Size exceeds 4096 or a failed write gives
     // CommandFailed with the message.
     TCommandResult ExportSpectrum(const QString& path, char decimalSeparator);
+    // The same in `format`: SPA exactly as ExportSpectrum; SPE and N42-2012
+    // with the energy of the channel as a least-squares quadratic (a cubic
+    // when the quadratic strays more than 0.05 channel) over the spectrum's
+    // channels, left out when the sample's calibration cannot be inverted
+    // there; CSV with the counts only.
+    TCommandResult ExportSpectrumAs(const QString& path, char decimalSeparator,
+                                    TExportFormat format);
 
     // --- Main window commands -----------------------------------------------
     // "Use as background": the whole measured sample, valid or not.
