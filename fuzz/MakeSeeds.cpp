@@ -212,6 +212,18 @@ int main(int argc, char** argv) {
     }
     ok &= WriteSeed(corpus + "/spectrum_text", "zema.txt", zema + "\r\n");
     ok &= WriteSeed(corpus + "/spectrum_text", "vintrava.txt", vintrava);
+    // SPE and CSV spectra, small, with a curved calibration and a header.
+    QByteArray spe = "$SPEC_ID:\r\nSoil\r\n$DATE_MEA:\r\n05/18/2016 11:55:14\r\n"
+                     "$MEAS_TIM:\r\n600 602\r\n$DATA:\r\n0 63\r\n";
+    QByteArray csv = "channel,counts\n";
+    for (int i = 0; i < 64; ++i) {
+        const QByteArray count = QByteArray::number((i * 37) % 500);
+        spe += "   " + count + "\r\n";
+        csv += QByteArray::number(i) + "," + count + "\n";
+    }
+    spe += "$ENER_FIT:\r\n-11.4 3.17\r\n$MCA_CAL:\r\n3\r\n-1.1E+001 3.1E+000 1.0E-004 keV\r\n";
+    ok &= WriteSeed(corpus + "/spectrum_text", "spectrum.spe", spe);
+    ok &= WriteSeed(corpus + "/spectrum_text", "spectrum.csv", csv);
     for (const QFileInfo& file : examples.entryInfoList({"*.gpl"}, QDir::Files, QDir::Name)) {
         ok &= WriteSeed(corpus + "/peak_list", file.fileName(), ReadAll(file.filePath()));
     }
@@ -230,6 +242,9 @@ int main(int argc, char** argv) {
         const QFileInfo file(QString::fromLocal8Bit(argv[i]));
         ok &=
             WriteSeed(corpus + "/nuclide_library", file.fileName(), '.' + ReadAll(file.filePath()));
+        if (file.suffix().compare("spe", Qt::CaseInsensitive) == 0) {
+            ok &= WriteSeed(corpus + "/spectrum_text", file.fileName(), ReadAll(file.filePath()));
+        }
     }
     if (samples == 0) {
         std::fprintf(stderr, "no example sample in %s\n", argv[1]);

@@ -1,4 +1,4 @@
-// Spectrum text files of the three layouts, read whole and as the beginning
+// Spectrum text files of every layout (SPE and CSV included), read whole and as the beginning
 // of a longer file. A read that fails or recognises nothing leaves the
 // caller's spectrum and calibration as they were; an accepted spectrum stays
 // inside the channel array, and when the import takes it, the sample goes
@@ -23,13 +23,16 @@ TCalSpectrum EntrySpectrum() {
     s.RefVoltage = 5;
     s.Channels.fill(-9);
     s.LifeTime = 21;
+    s.Dropped = 5;
+    s.Description = "entry";
     return s;
 }
 
 bool Same(const TCalSpectrum& a, const TCalSpectrum& b) {
     return a.Size == b.Size && a.Offset == b.Offset && a.AdcResolution == b.AdcResolution &&
            std::memcmp(&a.RefVoltage, &b.RefVoltage, sizeof a.RefVoltage) == 0 &&
-           a.Channels == b.Channels && a.LifeTime == b.LifeTime;
+           a.Channels == b.Channels && a.LifeTime == b.LifeTime && a.Dropped == b.Dropped &&
+           a.Description == b.Description;
 }
 
 void ReadOnce(std::string_view bytes, bool complete) {
@@ -51,6 +54,10 @@ void ReadOnce(std::string_view bytes, bool complete) {
         return;
     }
     RequireFuzz(read.Spectrum.Size >= -1 && read.Spectrum.Size <= CalChannels);
+    RequireFuzz(read.Spectrum.Dropped >= 0);
+    if (read.Layout == TTextLayout::Spe || read.Layout == TTextLayout::Csv) {
+        RequireFuzz(read.Spectrum.Size >= 0 && read.Spectrum.Size <= MaxChannels);
+    }
     if (read.Layout == TTextLayout::Vintrava) {
         RequireFuzz(read.Spectrum.Size == 256);
     }

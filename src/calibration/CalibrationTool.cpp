@@ -153,6 +153,12 @@ QString TCalibrationTool::TakeTextSpectrum(TTextLayout layout) {
             ChooseZoom();
         }
         return QCoreApplication::translate(Context, "Calibration - HELIOMAT7xx");
+    case TTextLayout::Spe:
+        ChooseZoom();
+        return QCoreApplication::translate(Context, "Calibration - SPE");
+    case TTextLayout::Csv:
+        ChooseZoom();
+        return QCoreApplication::translate(Context, "Calibration - CSV");
     default:
         return {};
     }

@@ -41,11 +41,12 @@ QJsonObject TextSpectrumJson(const TTextSpectrum& read) {
 int RunImportCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
     const QString command = QStringLiteral("import");
     QCommandLineParser parser;
-    SetUpParser(parser,
-                QStringLiteral(
-                    "Reads a spectrum text file (ZEMA, Vintrava or HELIOMAT7xx) and imports it\n"
-                    "into a measured sample as \"Sample\" -> \"Import\" does. Prints the layout's\n"
-                    "name and the number of channels, or with --json what the reader returned."));
+    SetUpParser(
+        parser,
+        QStringLiteral(
+            "Reads a spectrum file (ZEMA, Vintrava, HELIOMAT7xx, SPE or CSV) and imports it\n"
+            "into a measured sample as \"Sample\" -> \"Import\" does. Prints the layout's\n"
+            "name and the number of channels, or with --json what the reader returned."));
     const QCommandLineOption output(QStringList{QStringLiteral("o"), QStringLiteral("output")},
                                     QStringLiteral("Write the imported sample to this file."),
                                     QStringLiteral("OUT.vtb"));
@@ -87,13 +88,16 @@ int RunImportCommand(const QStringList& args, QTextStream& out, QTextStream& err
     TTextSpectrum read;
     const TCommandResult result = session.ImportSpectrum(file, separator, &read);
     if (result.Status == CommandNotRun) {
-        err << file << ": not a ZEMA, Vintrava or HELIOMAT7xx spectrum text file, or it "
+        err << file << ": not a ZEMA, Vintrava, HELIOMAT7xx, SPE or CSV spectrum file, or it "
             << "cannot be read" << Qt::endl;
         return FileNotUsed;
     }
     if (!result.Ok()) {
         err << result.MessageText() << Qt::endl;
         return FileNotUsed;
+    }
+    if (!result.Messages.isEmpty()) {
+        err << result.MessageText() << Qt::endl; // what the import kept or left out
     }
     if (parser.isSet(output)) {
         QString error;
