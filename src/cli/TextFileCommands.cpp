@@ -118,14 +118,21 @@ int RunImportCommand(const QStringList& args, QTextStream& out, QTextStream& err
 int RunExportCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
     const QString command = QStringLiteral("export");
     QCommandLineParser parser;
-    SetUpParser(parser,
-                QStringLiteral("Writes a sample file's spectrum as an SPA file, exactly as\n"
-                               "\"Sample\" -> \"Export\" does."));
+    SetUpParser(parser, QStringLiteral(
+                            "Writes a sample file's spectrum as \"Sample\" -> \"Export\" does: an\n"
+                            "SPA, ASCII SPE, N42-2012 or CSV file, as the output's extension\n"
+                            "(.SPA, .spe, .n42, .csv) or --format names; SPA for any other\n"
+                            "extension."));
     const QCommandLineOption output(QStringList{QStringLiteral("o"), QStringLiteral("output")},
-                                    QStringLiteral("The SPA file to write."),
+                                    QStringLiteral("The spectrum file to write."),
                                     QStringLiteral("OUT.SPA"));
+    const QCommandLineOption format(
+        QStringLiteral("format"),
+        QStringLiteral("The format to write whatever the output's extension: spa, spe, n42 "
+                       "or csv."),
+        QStringLiteral("FORMAT"));
     const QCommandLineOption decimalPoint = MakeDecimalPointOption();
-    parser.addOptions({output, decimalPoint});
+    parser.addOptions({output, format, decimalPoint});
     parser.addPositionalArgument(QStringLiteral("SAMPLE.vtb"), QStringLiteral("The sample file."));
     const int parsed = ParseArguments(parser, command, args, out, err);
     if (parsed >= 0) {
@@ -145,6 +152,18 @@ int RunExportCommand(const QStringList& args, QTextStream& out, QTextStream& err
         return UsageError(parser, command, QStringLiteral("no output file given (-o OUT.SPA)"),
                           err);
     }
+    // An output whose extension names no format is an SPA file, as it always was.
+    std::optional<TExportFormat> chosen =
+        ExportFormatOfExtension(parser.value(output)).value_or(TExportFormat::Spa);
+    if (parser.isSet(format)) {
+        chosen = ExportFormatOfName(parser.value(format));
+        if (!chosen) {
+            return UsageError(parser, command,
+                              QStringLiteral("unknown format \"%1\" (spa, spe, n42 or csv)")
+                                  .arg(parser.value(format)),
+                              err);
+        }
+    }
 
     TWorkstation session;
     QString error;
@@ -152,7 +171,8 @@ int RunExportCommand(const QStringList& args, QTextStream& out, QTextStream& err
         err << error << Qt::endl;
         return FileNotUsed;
     }
-    const TCommandResult result = session.ExportSpectrum(parser.value(output), separator);
+    const TCommandResult result =
+        session.ExportSpectrumAs(parser.value(output), separator, *chosen);
     if (result.Status == CommandNotRun) {
         err << file << ": the sample is not valid; nothing was exported" << Qt::endl;
         return FileNotUsed;

@@ -368,9 +368,12 @@ void TPaekAnalyserForm::ImportClick() {
 }
 
 void TPaekAnalyserForm::ExportClick() {
-    const QString path = Prompts.SaveFileName(SpaSaveDialog());
+    // The chosen name's extension picks the format; any other name is an SPA file.
+    const QString path = Prompts.SaveFileName(SpectrumExportDialog());
     if (!path.isEmpty()) {
-        ShowResult(Session.ExportSpectrum(path, LocaleDecimalSeparator()));
+        ShowResult(
+            Session.ExportSpectrumAs(path, LocaleDecimalSeparator(),
+                                     ExportFormatOfExtension(path).value_or(TExportFormat::Spa)));
     }
 }
 
