@@ -212,7 +212,7 @@ int main(int argc, char** argv) {
     }
     ok &= WriteSeed(corpus + "/spectrum_text", "zema.txt", zema + "\r\n");
     ok &= WriteSeed(corpus + "/spectrum_text", "vintrava.txt", vintrava);
-    // SPE and CSV spectra, small, with a curved calibration and a header.
+    // SPE, CSV and N42 spectra, small, with a curved calibration and a header.
     QByteArray spe = "$SPEC_ID:\r\nSoil\r\n$DATE_MEA:\r\n05/18/2016 11:55:14\r\n"
                      "$MEAS_TIM:\r\n600 602\r\n$DATA:\r\n0 63\r\n";
     QByteArray csv = "channel,counts\n";
@@ -224,6 +224,19 @@ int main(int argc, char** argv) {
     spe += "$ENER_FIT:\r\n-11.4 3.17\r\n$MCA_CAL:\r\n3\r\n-1.1E+001 3.1E+000 1.0E-004 keV\r\n";
     ok &= WriteSeed(corpus + "/spectrum_text", "spectrum.spe", spe);
     ok &= WriteSeed(corpus + "/spectrum_text", "spectrum.csv", csv);
+    QByteArray n42 = "<?xml version=\"1.0\"?>\n<RadInstrumentData "
+                     "xmlns=\"http://physics.nist.gov/N42/2011/N42\">\n<EnergyCalibration "
+                     "id=\"ec\"><CoefficientValues>-11 3.1 0.0001</CoefficientValues>"
+                     "</EnergyCalibration>\n<RadMeasurement id=\"m\"><MeasurementClassCode>"
+                     "Foreground</MeasurementClassCode><StartDateTime>2026-12-01T08:00:00Z"
+                     "</StartDateTime><Spectrum energyCalibrationReference=\"ec\">"
+                     "<LiveTimeDuration>PT600S</LiveTimeDuration><ChannelData "
+                     "compressionCode=\"CountedZeroes\">0 3";
+    for (int i = 3; i < 64; ++i) {
+        n42 += " " + QByteArray::number(1 + (i * 37) % 500);
+    }
+    n42 += "</ChannelData></Spectrum></RadMeasurement>\n</RadInstrumentData>\n";
+    ok &= WriteSeed(corpus + "/spectrum_text", "spectrum.n42", n42);
     for (const QFileInfo& file : examples.entryInfoList({"*.gpl"}, QDir::Files, QDir::Name)) {
         ok &= WriteSeed(corpus + "/peak_list", file.fileName(), ReadAll(file.filePath()));
     }

@@ -1,4 +1,4 @@
-// Spectrum text files of every layout (SPE and CSV included), read whole and as the beginning
+// Spectrum text files of every layout (SPE, CSV and N42 included), read whole and as the beginning
 // of a longer file. A read that fails or recognises nothing leaves the
 // caller's spectrum and calibration as they were; an accepted spectrum stays
 // inside the channel array, and when the import takes it, the sample goes

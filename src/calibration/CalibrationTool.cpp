@@ -159,6 +159,9 @@ QString TCalibrationTool::TakeTextSpectrum(TTextLayout layout) {
     case TTextLayout::Csv:
         ChooseZoom();
         return QCoreApplication::translate(Context, "Calibration - CSV");
+    case TTextLayout::N42:
+        ChooseZoom();
+        return QCoreApplication::translate(Context, "Calibration - N42");
     default:
         return {};
     }

@@ -44,7 +44,7 @@ int RunImportCommand(const QStringList& args, QTextStream& out, QTextStream& err
     SetUpParser(
         parser,
         QStringLiteral(
-            "Reads a spectrum file (ZEMA, Vintrava, HELIOMAT7xx, SPE or CSV) and imports it\n"
+            "Reads a spectrum file (ZEMA, Vintrava, HELIOMAT7xx, SPE, N42, CSV) and imports it\n"
             "into a measured sample as \"Sample\" -> \"Import\" does. Prints the layout's\n"
             "name and the number of channels, or with --json what the reader returned."));
     const QCommandLineOption output(QStringList{QStringLiteral("o"), QStringLiteral("output")},
@@ -88,7 +88,7 @@ int RunImportCommand(const QStringList& args, QTextStream& out, QTextStream& err
     TTextSpectrum read;
     const TCommandResult result = session.ImportSpectrum(file, separator, &read);
     if (result.Status == CommandNotRun) {
-        err << file << ": not a ZEMA, Vintrava, HELIOMAT7xx, SPE or CSV spectrum file, or it "
+        err << file << ": not a ZEMA, Vintrava, HELIOMAT7xx, SPE, N42 or CSV spectrum file, or it "
             << "cannot be read" << Qt::endl;
         return FileNotUsed;
     }

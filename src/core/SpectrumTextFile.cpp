@@ -8,11 +8,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <QXmlStreamReader>
 
 #include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <limits>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -576,6 +579,235 @@ bool LooksLikeCsv(std::string_view bytes, std::string_view firstLine) {
            lines.Next(line) == TLineReader::TStatus::Line && isPair(line);
 }
 
+// Elements of an N42 file nested deeper than this are refused.
+constexpr int MaxN42Depth = 64;
+
+// Reads an N42-2012 file: the first RadMeasurement whose class is
+// "Foreground" (else the first one), its first Spectrum, that spectrum's
+// live time and the EnergyCalibration it names.
+class TN42Reader {
+public:
+    TN42Reader(std::string_view bytes, const QString& name, bool complete)
+        : Xml(QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()))),
+          Name(name), Complete(complete) {}
+
+    void Read(TCalSpectrum& s, TFileCalibration& cal) {
+        s.Size = 0;
+        s.Offset = 0;
+        s.Channels = {};
+        s.Dropped = 0;
+        s.Description.clear();
+        std::map<QString, TFileCalibration> calibrations;
+        int measurements = 0;
+        int chosen = 0;
+        bool chosenForeground = false;
+        QString reference;
+        QString start;
+        QString measurementId;
+        bool haveSpectrum = false;
+        // Path of open elements, local names only.
+        std::vector<QString> path;
+        int current = 0; // the RadMeasurement being read, from 1
+        bool currentForeground = false;
+        std::optional<TCalSpectrum> candidate;
+        QString candidateReference;
+        QString candidateStart;
+        QString candidateId;
+        bool spectrumDone = false;
+        while (!Xml.atEnd()) {
+            const QXmlStreamReader::TokenType token = Xml.readNext();
+            if (token == QXmlStreamReader::StartElement) {
+                path.push_back(Xml.name().toString());
+                if (path.size() > MaxN42Depth) {
+                    throw Error(
+                        QStringLiteral("elements nested more than %1 deep").arg(MaxN42Depth));
+                }
+                const QString& element = path.back();
+                if (path.size() == 1 && element != QLatin1String("RadInstrumentData")) {
+                    throw Error(QStringLiteral("the root element is not RadInstrumentData"));
+                }
+                if (element == QLatin1String("RadMeasurement") && path.size() == 2) {
+                    current = ++measurements;
+                    currentForeground = false;
+                    spectrumDone = false;
+                    candidate = TCalSpectrum{};
+                    candidate->Size = 0;
+                    candidateReference.clear();
+                    candidateStart.clear();
+                    candidateId = Xml.attributes().value(QLatin1String("id")).toString();
+                } else if (element == QLatin1String("EnergyCalibration") && path.size() == 2) {
+                    const QString id = Xml.attributes().value(QLatin1String("id")).toString();
+                    calibrations[id] = ReadCoefficients();
+                    path.pop_back();
+                } else if (current != 0 && path.size() == 3 &&
+                           element == QLatin1String("MeasurementClassCode")) {
+                    currentForeground =
+                        Xml.readElementText().trimmed() == QLatin1String("Foreground");
+                    path.pop_back();
+                } else if (current != 0 && path.size() == 3 &&
+                           element == QLatin1String("StartDateTime")) {
+                    candidateStart = Xml.readElementText().trimmed();
+                    path.pop_back();
+                } else if (current != 0 && path.size() == 3 &&
+                           element == QLatin1String("Spectrum") && !spectrumDone) {
+                    candidateReference = Xml.attributes()
+                                             .value(QLatin1String("energyCalibrationReference"))
+                                             .toString();
+                } else if (current != 0 && path.size() == 4 && !spectrumDone &&
+                           path[2] == QLatin1String("Spectrum")) {
+                    if (element == QLatin1String("LiveTimeDuration")) {
+                        candidate->LifeTime = Duration(Xml.readElementText());
+                        path.pop_back();
+                    } else if (element == QLatin1String("ChannelData")) {
+                        const bool zeroes =
+                            Xml.attributes().value(QLatin1String("compressionCode")).trimmed() ==
+                            QLatin1String("CountedZeroes");
+                        ReadChannels(Xml.readElementText(), zeroes, *candidate);
+                        haveSpectrum = true;
+                        path.pop_back();
+                    }
+                }
+            } else if (token == QXmlStreamReader::EndElement) {
+                if (!path.empty()) {
+                    if (path.size() == 3 && path.back() == QLatin1String("Spectrum")) {
+                        spectrumDone = true;
+                    }
+                    if (path.size() == 2 && path.back() == QLatin1String("RadMeasurement") &&
+                        candidate && spectrumDone &&
+                        (chosen == 0 || (!chosenForeground && currentForeground))) {
+                        chosen = current;
+                        chosenForeground = currentForeground;
+                        s.Channels = candidate->Channels;
+                        s.Size = candidate->Size;
+                        s.Dropped = candidate->Dropped;
+                        s.LifeTime = candidate->LifeTime;
+                        reference = candidateReference;
+                        start = candidateStart;
+                        measurementId = candidateId;
+                    }
+                    path.pop_back();
+                }
+            }
+        }
+        if (Xml.hasError()) {
+            if (!Complete && Xml.error() == QXmlStreamReader::PrematureEndOfDocumentError) {
+                throw EConversionError(
+                    QStringLiteral("%1: the spectrum runs on beyond the first %2 MiB, more than a "
+                                   "spectrum file can hold")
+                        .arg(Name)
+                        .arg(MaxSpectrumTextBytes / (1024 * 1024)));
+            }
+            throw Error(Xml.errorString());
+        }
+        if (!haveSpectrum || chosen == 0) {
+            throw Error(QStringLiteral("no measurement with a spectrum"));
+        }
+        const auto found = calibrations.find(reference);
+        cal = found != calibrations.end() ? found->second : TFileCalibration{};
+        std::string description =
+            "N42 measurement " + std::to_string(chosen) + " of " + std::to_string(measurements);
+        if (!measurementId.isEmpty()) {
+            description += " (" + measurementId.left(40).toStdString() + ")";
+        }
+        description += chosenForeground ? ", foreground" : "";
+        if (!start.isEmpty()) {
+            description += ", started " + start.left(40).toStdString();
+        }
+        s.Description = description;
+    }
+
+private:
+    EConversionError Error(const QString& what) const {
+        return EConversionError(
+            QStringLiteral("%1, line %2: %3").arg(Name).arg(Xml.lineNumber()).arg(what));
+    }
+
+    // The coefficients of an EnergyCalibration element, whose end it reads.
+    TFileCalibration ReadCoefficients() {
+        TFileCalibration c{};
+        int depth = 1;
+        while (depth > 0 && !Xml.atEnd()) {
+            const QXmlStreamReader::TokenType token = Xml.readNext();
+            if (token == QXmlStreamReader::StartElement) {
+                if (Xml.name() == QLatin1String("CoefficientValues")) {
+                    const QStringList words = Xml.readElementText().simplified().split(
+                        QLatin1Char(' '), Qt::SkipEmptyParts);
+                    for (qsizetype k = 0; k < words.size() && k < 4; ++k) {
+                        bool ok = false;
+                        c[static_cast<std::size_t>(k)] = words[k].toDouble(&ok);
+                        if (!ok || !std::isfinite(c[static_cast<std::size_t>(k)])) {
+                            throw Error(QStringLiteral("'%1' is not a valid number")
+                                            .arg(words[k].left(40)));
+                        }
+                    }
+                } else if (++depth > MaxN42Depth) {
+                    throw Error(
+                        QStringLiteral("elements nested more than %1 deep").arg(MaxN42Depth));
+                }
+            } else if (token == QXmlStreamReader::EndElement) {
+                --depth;
+            }
+        }
+        return c;
+    }
+
+    // An xs:duration of seconds ("PT3600S", "PT1H0M0.5S"), rounded.
+    std::int32_t Duration(const QString& text) {
+        const QString t = text.trimmed();
+        static const QRegularExpression form(
+            QStringLiteral("^PT(?:(\\d+)H)?(?:(\\d+)M)?(?:(\\d+(?:\\.\\d*)?)S)?$"));
+        const QRegularExpressionMatch m = form.match(t);
+        if (!m.hasMatch() || t == QLatin1String("PT")) {
+            throw Error(QStringLiteral("'%1' is not a duration").arg(t.left(40)));
+        }
+        const double seconds = m.captured(1).toDouble() * 3600 + m.captured(2).toDouble() * 60 +
+                               m.captured(3).toDouble();
+        if (!(seconds >= 0 && seconds <= std::numeric_limits<std::int32_t>::max())) {
+            throw Error(QStringLiteral("the duration '%1' is out of range").arg(t.left(40)));
+        }
+        return static_cast<std::int32_t>(std::lround(seconds));
+    }
+
+    void ReadChannels(const QString& text, bool countedZeroes, TCalSpectrum& s) {
+        const QStringList words = text.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        std::int64_t channel = 0;
+        for (qsizetype k = 0; k < words.size(); ++k) {
+            bool ok = false;
+            const double v = words[k].toDouble(&ok);
+            if (!ok || !(v >= 0) || v > std::numeric_limits<std::int32_t>::max() ||
+                v != std::floor(v)) {
+                throw Error(QStringLiteral("'%1' is not a count").arg(words[k].left(40)));
+            }
+            if (countedZeroes && v == 0) {
+                // A zero is followed by the number of zero channels it stands for.
+                if (++k == words.size()) {
+                    throw Error(QStringLiteral("a counted zero without its number"));
+                }
+                const double n = words[k].toDouble(&ok);
+                if (!ok || !(n >= 0) || n > 1e9 || n != std::floor(n)) {
+                    throw Error(
+                        QStringLiteral("'%1' is not a number of zeroes").arg(words[k].left(40)));
+                }
+                for (std::int64_t z = 0; z < static_cast<std::int64_t>(n); ++z) {
+                    StoreCount(s, channel++, 0);
+                }
+                continue;
+            }
+            StoreCount(s, channel++, static_cast<std::int32_t>(v));
+        }
+    }
+
+    QXmlStreamReader Xml;
+    QString Name;
+    bool Complete;
+};
+
+bool LooksLikeN42(std::string_view firstLine) {
+    const std::string_view t =
+        Trimmed(firstLine.substr(firstLine.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0));
+    return t.substr(0, 5) == "<?xml" || t.substr(0, 18) == "<RadInstrumentData";
+}
+
 } // namespace
 
 QString TextLayoutName(TTextLayout layout) {
@@ -590,6 +822,8 @@ QString TextLayoutName(TTextLayout layout) {
         return QStringLiteral("SPE");
     case TTextLayout::Csv:
         return QStringLiteral("CSV");
+    case TTextLayout::N42:
+        return QStringLiteral("N42");
     case TTextLayout::Unrecognised:
         break;
     }
@@ -620,6 +854,9 @@ TTextLayout DecodeSpectrumText(std::string_view bytes, const QString& name, char
         } else if (examined.substr(0, 3) == "ADR") {
             layout = TTextLayout::Heliomat;
             ReadHeliomat(in, s, cal);
+        } else if (LooksLikeN42(examined)) {
+            layout = TTextLayout::N42;
+            TN42Reader(bytes, name, complete).Read(s, cal);
         } else if (IsSpeKey(examined)) {
             layout = TTextLayout::Spe;
             ReadSpe(in, examined, s, cal);

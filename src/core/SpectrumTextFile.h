@@ -45,11 +45,12 @@ enum class TTextLayout : std::uint8_t {
     Heliomat = 2,
     Spe = 3,
     Csv = 4,
+    N42 = 5,
     Unrecognised = 255,
 };
 
 // The layout's name as the calibration tool's caption shows it: "ZEMA",
-// "Vintrava", "HELIOMAT7xx", "SPE", "CSV"; empty for Unrecognised.
+// "Vintrava", "HELIOMAT7xx", "SPE", "CSV", "N42"; empty for Unrecognised.
 QString TextLayoutName(TTextLayout layout);
 
 // Reads the spectrum text file `path`, numbers with `decimalSeparator`.
@@ -78,6 +79,11 @@ QString TextLayoutName(TTextLayout layout);
 // "$SPEC_ID:" and "$DATE_MEA:" the description.
 // CSV files have lines "channel,counts", the first line may be a header;
 // channel numbers from 0, counts as for SPE.
+// N42-2012 files (XML) give the first Spectrum of the first RadMeasurement
+// of class "Foreground" (else of the first RadMeasurement), its live time,
+// the EnergyCalibration it names, and which measurement it was with its
+// start in the description. Elements nested more than 64 deep, malformed
+// XML and a file without a spectrum are conversion errors.
 TTextLayout ReadSpectrumTextFile(const QString& path, char decimalSeparator, TCalSpectrum& spectrum,
                                  TFileCalibration& calibration);
 

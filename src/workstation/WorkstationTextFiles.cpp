@@ -147,7 +147,8 @@ QString ApplyTextSpectrum(const TTextSpectrum& read, const QString& name, TSampl
     } else if (read.Layout == TTextLayout::Heliomat) {
         ecal = {ToSingle(read.Calibration[0]), ToSingle(read.Calibration[1]), 0.000001f, 0};
     }
-    const bool foreign = read.Layout == TTextLayout::Spe || read.Layout == TTextLayout::Csv;
+    const bool foreign = read.Layout == TTextLayout::Spe || read.Layout == TTextLayout::Csv ||
+                         read.Layout == TTextLayout::N42;
     QStringList notes;
     if (foreign) {
         const TFileCalibration& c = read.Calibration;

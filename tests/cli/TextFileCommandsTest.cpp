@@ -146,7 +146,7 @@ INSTANTIATE_TEST_SUITE_P(
                     {"import", "%F", "-o", "%O"},
                     "spectrum\n",
                     1,
-                    "input: not a ZEMA, Vintrava, HELIOMAT7xx, SPE or CSV spectrum file"},
+                    "input: not a ZEMA, Vintrava, HELIOMAT7xx, SPE, N42 or CSV spectrum file"},
         FailureCase{"ImportConversionError",
                     {"import", "%F", "-o", "%O", "--json"},
                     "ADR\n2\n3\n4\n5\n6\nE_min\t1x\n",

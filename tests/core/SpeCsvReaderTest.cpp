@@ -179,4 +179,85 @@ TEST(CsvFile, TextWithCommasButNoNumbersIsNotCsv) {
     EXPECT_EQ(Decode("$not a key\n1\n").Layout, TTextLayout::Unrecognised);
 }
 
+// --- N42-2012 -------------------------------------------------------------------
+
+const std::string N42Head = "<?xml version=\"1.0\"?>\n"
+                            "<RadInstrumentData xmlns=\"http://physics.nist.gov/N42/2011/N42\">\n"
+                            " <EnergyCalibration id=\"ec1\">\n"
+                            "  <CoefficientValues>-12 3 0.0001</CoefficientValues>\n"
+                            " </EnergyCalibration>\n";
+
+std::string N42Measurement(const std::string& id, const std::string& kind, const std::string& data,
+                           const std::string& compression = {}) {
+    return " <RadMeasurement id=\"" + id + "\">\n  <MeasurementClassCode>" + kind +
+           "</MeasurementClassCode>\n  <StartDateTime>2026-12-01T08:00:00Z</StartDateTime>\n"
+           "  <RealTimeDuration>PT610S</RealTimeDuration>\n"
+           "  <Spectrum id=\"s" +
+           id +
+           "\" energyCalibrationReference=\"ec1\">\n"
+           "   <LiveTimeDuration>PT600.4S</LiveTimeDuration>\n   <ChannelData" +
+           (compression.empty() ? "" : " compressionCode=\"" + compression + "\"") + ">" + data +
+           "</ChannelData>\n  </Spectrum>\n </RadMeasurement>\n";
+}
+
+TEST(N42File, TakesTheFirstForegroundMeasurementAndSaysWhich) {
+    const std::string text = N42Head + N42Measurement("bg", "Background", "9 9 9") +
+                             N42Measurement("fg", "Foreground", "5 0 3 7", "CountedZeroes") +
+                             N42Measurement("fg2", "Foreground", "1 1") + "</RadInstrumentData>\n";
+    const TDecoded d = Decode(text);
+    ASSERT_EQ(d.Layout, TTextLayout::N42);
+    EXPECT_EQ(d.Spectrum.Size, 5);
+    EXPECT_EQ(d.Spectrum.Channels[0], 5);
+    EXPECT_EQ(d.Spectrum.Channels[3], 0);
+    EXPECT_EQ(d.Spectrum.Channels[4], 7);
+    EXPECT_EQ(d.Spectrum.LifeTime, 600);
+    EXPECT_EQ(d.Calibration, (TFileCalibration{-12, 3, 0.0001, 0}));
+    EXPECT_EQ(d.Spectrum.Description,
+              "N42 measurement 2 of 3 (fg), foreground, started 2026-12-01T08:00:00Z");
+}
+
+TEST(N42File, WithoutForegroundTakesTheFirstMeasurement) {
+    const TDecoded d = Decode(N42Head + N42Measurement("a", "Background", "4 4") +
+                              N42Measurement("b", "Calibration", "1") + "</RadInstrumentData>");
+    ASSERT_EQ(d.Layout, TTextLayout::N42);
+    EXPECT_EQ(d.Spectrum.Size, 2);
+    EXPECT_EQ(d.Spectrum.Channels[1], 4);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    N42, BadForeignTest,
+    testing::Values(
+        TBadCase{
+            "Malformed", {"<?xml version=\"1.0\"?>", "<RadInstrumentData>", "<a></b>"}, "line 3"},
+        TBadCase{"WrongRoot", {"<?xml version=\"1.0\"?>", "<html/>"}, "not RadInstrumentData"},
+        TBadCase{"NoSpectrum", {"<RadInstrumentData/>"}, "no measurement with a spectrum"},
+        TBadCase{"NegativeCount",
+                 {N42Head + N42Measurement("a", "Foreground", "1 -2") + "</RadInstrumentData>"},
+                 "'-2' is not a count"},
+        TBadCase{"BadDuration",
+                 {"<RadInstrumentData><RadMeasurement><Spectrum><LiveTimeDuration>600"
+                  "</LiveTimeDuration></Spectrum></RadMeasurement></RadInstrumentData>"},
+                 "'600' is not a duration"},
+        TBadCase{"DeepNesting",
+                 {"<RadInstrumentData>" +
+                  [] {
+                      std::string deep;
+                      for (int i = 0; i < 100; ++i) {
+                          deep += "<x>";
+                      }
+                      return deep;
+                  }()},
+                 "nested more than 64 deep"},
+        TBadCase{"EntityExpansion",
+                 {"<?xml version=\"1.0\"?>",
+                  "<!DOCTYPE r [<!ENTITY a \"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\">"
+                  "<!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\">"
+                  "<!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;\">"
+                  "<!ENTITY d \"&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;\">"
+                  "<!ENTITY e \"&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;\">]>",
+                  "<RadInstrumentData><RadMeasurement><Spectrum><ChannelData>&e;&e;&e;"
+                  "</ChannelData></Spectrum></RadMeasurement></RadInstrumentData>"},
+                 "f, line"}),
+    [](const auto& info) { return info.param.Name; });
+
 } // namespace
