@@ -1,5 +1,5 @@
 // "Sample" -> "Export" in SPE, N42-2012 and CSV: what is written reads back
-// through "Import" to the same counts, live time and energies.
+// through "Import" to the same counts, live time and energies (CSV: counts).
 #include "SampleFixtures.h"
 
 #include "core/SpectrumExportFiles.h"
@@ -93,6 +93,8 @@ INSTANTIATE_TEST_SUITE_P(
         TRoundTripCase{"SpeQuadratic", TExportFormat::Spe, "spe", 4096, {2, 1.3f, 2e-5f, 0}},
         TRoundTripCase{"SpeCubic", TExportFormat::Spe, "spe", 3900, {1, 1.2f, 1e-4f, -2e-8f}},
         TRoundTripCase{"Spe1024", TExportFormat::Spe, "spe", 1024, {0.5f, 0.34f, 1e-6f, 0}},
+        TRoundTripCase{"N42Quadratic", TExportFormat::N42, "n42", 4096, {2, 1.3f, 2e-5f, 0}},
+        TRoundTripCase{"N42Cubic", TExportFormat::N42, "n42", 3900, {1, 1.2f, 1e-4f, -2e-8f}},
         TRoundTripCase{"Csv", TExportFormat::Csv, "csv", 4096, {2, 1.3f, 2e-5f, 0}}),
     [](const auto& info) { return info.param.Name; });
 
