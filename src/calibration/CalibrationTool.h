@@ -59,12 +59,12 @@ public:
     // --- Spectrum and ROI --------------------------------------------------
     TCalSpectrum Spectrum; // SPECTRUM, Size -1 at creation
     std::int32_t Marker1 = -1;
-    std::int32_t Marker2 = -1;              // exclusive
-    double Zoom = 1.0;                      // pixels per channel of the spectrum view
-    TCalSpectrum Roi;                       // Size -1 at creation
+    std::int32_t Marker2 = -1;                     // exclusive
+    double Zoom = 1.0;                             // pixels per channel of the spectrum view
+    TCalSpectrum Roi;                              // Size -1 at creation
     TCalSpectrum NetRoi{0, 0, 0, 0, {}, 0, 0, {}}; // all zero at creation
-    double Mean = 1.0;                      // peak position in channels from the first ROI channel
-    double Sigma = 1.0;                     // peak width in channels
+    double Mean = 1.0;  // peak position in channels from the first ROI channel
+    double Sigma = 1.0; // peak width in channels
 
     // The sample's spectrum, counts rounded half-even; a Size above 4096 is
     // cut to 4096. Then ChooseZoom.
