@@ -1,3 +1,4 @@
+#include "PackedField.h"
 #include "SampleFixtures.h"
 #include "analysis/AnalysisRun.h"
 #include "core/SampleFiles.h"
@@ -238,18 +239,18 @@ TEST_F(AnalyseCommandTest, SeveralFilesGiveOneCsvRowPerPeakAndSkipUnreadableOnes
     EXPECT_EQ(cs[6], "500");
     EXPECT_EQ(cs[7], "roi");
     EXPECT_EQ(cs[8], "0");
-    EXPECT_EQ(cs[9].toFloat(), run.Peaks[0].Result.Activity);
-    EXPECT_EQ(cs[10].toFloat(), run.Peaks[0].Result.Error);
+    EXPECT_EQ(cs[9].toFloat(), FieldValue(run.Peaks[0].Result.Activity));
+    EXPECT_EQ(cs[10].toFloat(), FieldValue(run.Peaks[0].Result.Error));
     EXPECT_EQ(cs[11], ""); // no uncertainty settings
     EXPECT_EQ(cs[12], "0");
-    EXPECT_EQ(cs[13].toFloat(), run.Peaks[0].Result.Area);
+    EXPECT_EQ(cs[13].toFloat(), FieldValue(run.Peaks[0].Result.Area));
     EXPECT_EQ(cs[14], "10");
     const QStringList k40 = CsvFields(lines[2]);
     EXPECT_EQ(k40[5], "K40");
     EXPECT_EQ(k40[8], "2");
     EXPECT_EQ(k40[10], ""); // a detection limit has no counting uncertainty
     EXPECT_EQ(k40[12], "1");
-    EXPECT_EQ(k40[9].toFloat(), run.Peaks[1].Result.Activity);
+    EXPECT_EQ(k40[9].toFloat(), FieldValue(run.Peaks[1].Result.Activity));
     EXPECT_EQ(k40[14], ""); // no limit
     const QStringList second = CsvFields(lines[3]);
     EXPECT_EQ(second[0], otherPath);

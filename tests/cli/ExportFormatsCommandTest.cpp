@@ -10,6 +10,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <ostream>
 #include <string>
 
 namespace {
@@ -20,6 +21,10 @@ struct TFormatCase {
     QString Output;
     TExportFormat Expected;
 };
+
+void PrintTo(const TFormatCase& c, std::ostream* os) {
+    *os << c.Name;
+}
 
 class ExportFormatsCommand : public ::testing::TestWithParam<TFormatCase> {
 protected:

@@ -47,8 +47,8 @@ struct TSpeCase {
     TFileCalibration Expected;
 };
 
-std::ostream& operator<<(std::ostream& os, const TSpeCase& c) {
-    return os << c.Name;
+void PrintTo(const TSpeCase& c, std::ostream* os) {
+    *os << c.Name;
 }
 
 class SpeTest : public testing::TestWithParam<TSpeCase> {};
@@ -120,8 +120,8 @@ struct TBadCase {
     std::string Message;
 };
 
-std::ostream& operator<<(std::ostream& os, const TBadCase& c) {
-    return os << c.Name;
+void PrintTo(const TBadCase& c, std::ostream* os) {
+    *os << c.Name;
 }
 
 class BadForeignTest : public testing::TestWithParam<TBadCase> {};

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <QTimeZone>
 #include <QXmlStreamReader>
 
@@ -161,6 +163,10 @@ struct TFormatCase {
     QString Text;
     std::optional<TExportFormat> Extension; // as a file name's extension
 };
+
+void PrintTo(const TFormatCase& c, std::ostream* os) {
+    *os << c.Name;
+}
 
 class ExportFormatNames : public ::testing::TestWithParam<TFormatCase> {};
 
