@@ -1,4 +1,5 @@
 #include "plots/CalibrationPlots.h"
+#include "plots/PixelDrawing.h"
 
 #include "calibration/CalibrationToolMath.h"
 #include "core/NumberFormat.h"
@@ -55,36 +56,6 @@ public:
 private:
     QPainter& Canvas;
 };
-
-// Fills the pixels x1 <= x < x2, y1 <= y < y2 (corners in any order).
-void FillPixels(QPainter& canvas, int x1, int y1, int x2, int y2, const QColor& colour) {
-    if (x2 < x1) {
-        std::swap(x1, x2);
-    }
-    if (y2 < y1) {
-        std::swap(y1, y2);
-    }
-    if (x2 > x1 && y2 > y1) {
-        canvas.fillRect(QRect(x1, y1, x2 - x1, y2 - y1), colour);
-    }
-}
-
-// The rectangle from (x1, y1) to (x2, y2), corners in any order: a 1-pixel
-// outline on its border pixels and the inside filled.
-void DrawBox(QPainter& canvas, int x1, int y1, int x2, int y2, const QColor& outline,
-             const QColor& fill) {
-    if (x2 < x1) {
-        std::swap(x1, x2);
-    }
-    if (y2 < y1) {
-        std::swap(y1, y2);
-    }
-    if (x2 <= x1 || y2 <= y1) {
-        return;
-    }
-    FillPixels(canvas, x1, y1, x2, y2, outline);
-    FillPixels(canvas, x1 + 1, y1 + 1, x2 - 1, y2 - 1, fill);
-}
 
 // A vertical line over the whole height at x, `width` pixels wide from
 // x - width / 2 on.

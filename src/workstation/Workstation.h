@@ -200,6 +200,9 @@ public:
 
 private:
     TSampleFile WorkingCopy();
+    // Why the measured sample cannot be exported (not valid, a size beyond
+    // the channels a sample holds); std::nullopt when it can.
+    std::optional<TCommandResult> RefuseExport() const;
     void InvalidateSolverResults();
     void SetSampleOrigins(const QString& origin);
     // Runs `exchange` with BusyChanged(true/false) around it.

@@ -129,18 +129,8 @@ TCommandResult TWorkstation::ExportSpectrumAs(const QString& path, char decimalS
     }
     TCommandResult result;
     const TSampleFile& sample = State.MeasuredSample;
-    if (!IsTrue(sample.Valid)) {
-        result.Status = CommandNotRun;
-        return result;
-    }
-    const int size = sample.Sample.Spectrum.Size;
-    if (size > MaxChannels) {
-        result.Status = CommandFailed;
-        result.Messages << QStringLiteral("The sample's spectrum size %1 exceeds the %2 channels a "
-                                          "sample holds; nothing was exported.")
-                               .arg(size)
-                               .arg(MaxChannels);
-        return result;
+    if (const std::optional<TCommandResult> refusal = RefuseExport()) {
+        return *refusal;
     }
     TExportExtras extras;
     extras.EnergyOfChannel = EnergyOfChannelFit(sample);

@@ -243,9 +243,9 @@ TCommandResult TWorkstation::ImportSpectrum(const QString& path, char decimalSep
     return result;
 }
 
-TCommandResult TWorkstation::ExportSpectrum(const QString& path, char decimalSeparator) {
-    TCommandResult result;
+std::optional<TCommandResult> TWorkstation::RefuseExport() const {
     const TSampleFile& sample = State.MeasuredSample;
+    TCommandResult result;
     if (!IsTrue(sample.Valid)) {
         result.Status = CommandNotRun;
         return result;
@@ -259,6 +259,16 @@ TCommandResult TWorkstation::ExportSpectrum(const QString& path, char decimalSep
                                .arg(MaxChannels);
         return result;
     }
+    return std::nullopt;
+}
+
+TCommandResult TWorkstation::ExportSpectrum(const QString& path, char decimalSeparator) {
+    TCommandResult result;
+    const TSampleFile& sample = State.MeasuredSample;
+    if (const std::optional<TCommandResult> refusal = RefuseExport()) {
+        return *refusal;
+    }
+    const int size = sample.Sample.Spectrum.Size;
     const QByteArray text = SpaFileText(sample, EnergyAtChannel(sample, 0),
                                         EnergyAtChannel(sample, size - 1), decimalSeparator);
     QString error;
