@@ -1,8 +1,10 @@
 // Throughput of the spectrum text reader: a ZEMA file whose data line holds
-// 4096 counts, and a HELIOMAT7xx file of 4096 data lines (SIZE 4096, summed
-// by four into 1024 channels). Each is read from a file, as the import and
+// 4096 counts, a HELIOMAT7xx file of 4096 data lines (SIZE 4096, summed by
+// four into 1024 channels), and 4096-channel SPE, N42-2012 and CSV files as
+// the export writes them. Each is read from a file, as the import and
 // the calibration tool read it, and decoded from memory, to show the share of
 // the file system.
+#include "core/SpectrumExportFiles.h"
 #include "core/SpectrumTextFile.h"
 
 #include <benchmark/benchmark.h>
@@ -10,6 +12,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <memory>
 #include <string>
 
 namespace {
@@ -46,6 +49,43 @@ std::string HeliomatText() {
         text += "\r\n";
     }
     return text + "\r\nINFO\t\r\n";
+}
+
+// A 4096-channel sample with the counts above and a curved calibration.
+TExportExtras Extras() {
+    TExportExtras extras;
+    extras.EnergyOfChannel = TFileCalibration{-11.4, 0.75, 2e-6, 0};
+    extras.Start = "2026-12-10T12:00:00";
+    return extras;
+}
+
+std::unique_ptr<TSampleFile> Sample() {
+    auto sample = std::make_unique<TSampleFile>();
+    sample->Valid = 1;
+    sample->Sample.Parameter.SampleInterval = 3600;
+    sample->Sample.Parameter.SerialNumber = 1042;
+    sample->Sample.Spectrum.Size = 4096;
+    for (int i = 0; i < 4096; ++i) {
+        sample->Sample.Spectrum.Channel[i] = std::stof(Count(i));
+    }
+    const std::string comment = "Soil 12, started 2026-12-10T12:00:00";
+    sample->Comment[0] = static_cast<std::uint8_t>(comment.size());
+    std::copy(comment.begin(), comment.end(), sample->Comment + 1);
+    return sample;
+}
+
+std::string Bytes(const QByteArray& bytes) {
+    return bytes.toStdString();
+}
+
+std::string SpeText() {
+    return Bytes(SpeFileText(*Sample(), Extras()));
+}
+std::string N42Text() {
+    return Bytes(N42FileText(*Sample(), Extras()));
+}
+std::string CsvText() {
+    return Bytes(CsvSpectrumText(*Sample(), Extras()));
 }
 
 void ReadFile(benchmark::State& state, const std::string& text) {
@@ -92,8 +132,33 @@ void BM_DecodeHeliomat(benchmark::State& state) {
     Decode(state, HeliomatText());
 }
 
+void BM_ReadSpeFile(benchmark::State& state) {
+    ReadFile(state, SpeText());
+}
+void BM_ReadN42File(benchmark::State& state) {
+    ReadFile(state, N42Text());
+}
+void BM_ReadCsvFile(benchmark::State& state) {
+    ReadFile(state, CsvText());
+}
+void BM_DecodeSpe(benchmark::State& state) {
+    Decode(state, SpeText());
+}
+void BM_DecodeN42(benchmark::State& state) {
+    Decode(state, N42Text());
+}
+void BM_DecodeCsv(benchmark::State& state) {
+    Decode(state, CsvText());
+}
+
 } // namespace
 
+BENCHMARK(BM_ReadSpeFile);
+BENCHMARK(BM_ReadN42File);
+BENCHMARK(BM_ReadCsvFile);
+BENCHMARK(BM_DecodeSpe);
+BENCHMARK(BM_DecodeN42);
+BENCHMARK(BM_DecodeCsv);
 BENCHMARK(BM_ReadZemaFile);
 BENCHMARK(BM_ReadHeliomatFile);
 BENCHMARK(BM_DecodeZema);

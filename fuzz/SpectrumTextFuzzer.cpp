@@ -25,6 +25,7 @@ TCalSpectrum EntrySpectrum() {
     s.LifeTime = 21;
     s.Dropped = 5;
     s.Description = "entry";
+    s.Start = "2000-01-01T00:00:00";
     return s;
 }
 
@@ -32,7 +33,7 @@ bool Same(const TCalSpectrum& a, const TCalSpectrum& b) {
     return a.Size == b.Size && a.Offset == b.Offset && a.AdcResolution == b.AdcResolution &&
            std::memcmp(&a.RefVoltage, &b.RefVoltage, sizeof a.RefVoltage) == 0 &&
            a.Channels == b.Channels && a.LifeTime == b.LifeTime && a.Dropped == b.Dropped &&
-           a.Description == b.Description;
+           a.Description == b.Description && a.Start == b.Start;
 }
 
 void ReadOnce(std::string_view bytes, bool complete) {
@@ -55,8 +56,16 @@ void ReadOnce(std::string_view bytes, bool complete) {
     }
     RequireFuzz(read.Spectrum.Size >= -1 && read.Spectrum.Size <= CalChannels);
     RequireFuzz(read.Spectrum.Dropped >= 0);
-    if (read.Layout == TTextLayout::Spe || read.Layout == TTextLayout::Csv) {
+    if (read.Layout == TTextLayout::Spe || read.Layout == TTextLayout::Csv ||
+        read.Layout == TTextLayout::N42) {
         RequireFuzz(read.Spectrum.Size >= 0 && read.Spectrum.Size <= MaxChannels);
+        // A start the reader gives is one it accepts, and the comment keeps it.
+        RequireFuzz(MeasurementStartText(read.Spectrum.Start) == read.Spectrum.Start);
+        RequireFuzz(read.Spectrum.Description.size() <= MaxCommentLength ||
+                    read.Spectrum.Start.empty());
+        RequireFuzz(MeasurementStartOfComment(read.Spectrum.Description.substr(
+                        0, MaxCommentLength)) == read.Spectrum.Start ||
+                    read.Spectrum.Start.empty());
     }
     if (read.Layout == TTextLayout::Vintrava) {
         RequireFuzz(read.Spectrum.Size == 256);

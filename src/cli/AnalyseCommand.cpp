@@ -190,6 +190,7 @@ int RunAnalyseCommand(const QStringList& args, QTextStream& out, QTextStream& er
     }
     options.DetailedResults = parser.isSet(detailed);
     const bool several = files.size() > 1;
+    TNotesGiven notes;
 
     // Analyses one file in a session of its own; returns -1 with `result`
     // filled, or the exit code of a lone run.
@@ -211,7 +212,8 @@ int RunAnalyseCommand(const QStringList& args, QTextStream& out, QTextStream& er
             }
             return UsageError(parser, command, reason, err);
         }
-        if (const int code = SolveAnalysis(session, parser, setup, command, err); code >= 0) {
+        if (const int code = SolveAnalysis(session, parser, setup, command, err, &notes);
+            code >= 0) {
             return code;
         }
         TAnalysisOptions fileOptions = options;

@@ -93,7 +93,8 @@ int OpenAnalysisSamples(TWorkstation& session, const QCommandLineParser& parser,
 }
 
 int SolveAnalysis(TWorkstation& session, const QCommandLineParser& parser,
-                  const TAnalysisSetupOptions& options, const QString& command, QTextStream& err) {
+                  const TAnalysisSetupOptions& options, const QString& command, QTextStream& err,
+                  TNotesGiven* notes) {
     const int peaks = UsablePeaks(session.State.MeasuredSample.PeakList);
     std::optional<TBoolArray> selection;
     if (parser.isSet(options.Trapezoid)) {
@@ -128,11 +129,19 @@ int SolveAnalysis(TWorkstation& session, const QCommandLineParser& parser,
     QString loadError;
     const TUncertaintyLoadStatus loaded =
         LoadUncertaintySettings(session.Uncertainties, loadError, uncertaintyPath);
+    QString note;
     if (loaded == TUncertaintyLoadStatus::NotFound) {
-        err << "note: no uncertainty settings in " << uncertaintyPath
-            << "; total uncertainties are left out" << Qt::endl;
+        note =
+            QStringLiteral("note: no uncertainty settings in %1; total uncertainties are left out")
+                .arg(uncertaintyPath);
     } else if (loaded != TUncertaintyLoadStatus::Loaded) {
-        err << "note: " << loadError << "; total uncertainties are left out" << Qt::endl;
+        note = QStringLiteral("note: %1; total uncertainties are left out").arg(loadError);
+    }
+    if (!note.isEmpty() && (notes == nullptr || !notes->Texts.contains(note))) {
+        err << note << Qt::endl;
+        if (notes != nullptr) {
+            notes->Texts << note;
+        }
     }
     return -1;
 }

@@ -47,7 +47,8 @@ bool LoadTextSpectrum(const QString& path, TCalibrationTool& tool, QTextStream& 
         return false;
     }
     if (layout == TTextLayout::Unrecognised) {
-        err << path << ": not a spectrum text file of the ZEMA, Vintrava or HELIOMAT7xx layout"
+        err << path
+            << ": not a spectrum file of the ZEMA, Vintrava, HELIOMAT7xx, SPE, N42 or CSV layout"
             << Qt::endl;
         return false;
     }
@@ -115,7 +116,8 @@ int RunLocateCommand(const QStringList& args, QTextStream& out, QTextStream& err
     SetUpParser(
         parser,
         QStringLiteral("Loads a spectrum as the energy calibration tool does (a .vtb sample file,\n"
-                       "any other file as a ZEMA, Vintrava or HELIOMAT7xx text file), sets the\n"
+                       "any other file as a ZEMA, Vintrava, HELIOMAT7xx, SPE, N42 or CSV\n"
+                       "spectrum file), sets the\n"
                        "ROI to the channel indices FIRST to END-1 and prints the located peak as\n"
                        "the tool's three edits show it."));
     const QCommandLineOption roi(
@@ -213,8 +215,8 @@ int RunCalibrateCommand(const QStringList& args, QTextStream& out, QTextStream& 
                                           QStringLiteral("POINTS.txt"));
     const QCommandLineOption spectrumOption(
         QStringLiteral("spectrum"),
-        QStringLiteral("Take the spectrum from this ZEMA, Vintrava or HELIOMAT7xx text file "
-                       "instead of the sample."),
+        QStringLiteral("Take the spectrum from this ZEMA, Vintrava, HELIOMAT7xx, SPE, N42 or "
+                       "CSV spectrum file instead of the sample."),
         QStringLiteral("TEXTFILE"));
     const QCommandLineOption output(QStringList{QStringLiteral("o"), QStringLiteral("output")},
                                     QStringLiteral("Write the calibrated sample to this file."),

@@ -1,5 +1,6 @@
 #include "core/SpectrumExportFiles.h"
 
+#include "core/Ansi.h"
 #include "core/NumberFormat.h"
 
 #include <QFileInfo>
@@ -37,10 +38,35 @@ int UsedCoefficients(const TFileCalibration& c) {
     return used;
 }
 
-// The comment's bytes (ANSI) as text.
-QString CommentText(const TSampleFile& sample) {
-    return QString::fromLatin1(reinterpret_cast<const char*>(sample.Comment + 1),
-                               sample.Comment[0]);
+// The comment's bytes (Windows-1252) on one line: line breaks and other
+// control characters as blanks, so a comment cannot end a line of the file.
+std::string CommentLine(const TSampleFile& sample) {
+    std::string bytes(reinterpret_cast<const char*>(sample.Comment + 1), sample.Comment[0]);
+    for (char& c : bytes) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+            c = ' ';
+        }
+    }
+    return bytes;
+}
+
+// The wall-clock part of a start "yyyy-MM-ddTHH:mm:ss..." as SPE writes it:
+// "MM/dd/yyyy HH:mm:ss".
+std::string SpeDate(const std::string& start) {
+    return start.substr(5, 2) + '/' + start.substr(8, 2) + '/' + start.substr(0, 4) + ' ' +
+           start.substr(11, 8);
+}
+
+// "c0 c1 ..." (SPE, N42) or "c0,c1,..." (CSV): the used coefficients.
+std::string CoefficientList(const TFileCalibration& c, char separator) {
+    std::string list;
+    for (int i = 0; i < UsedCoefficients(c); ++i) {
+        if (i > 0) {
+            list.push_back(separator);
+        }
+        list += Coefficient(c[static_cast<std::size_t>(i)]);
+    }
+    return list;
 }
 
 } // namespace
@@ -84,15 +110,16 @@ QByteArray SpeFileText(const TSampleFile& sample, const TExportExtras& extras) {
         text.append("\r\n");
     };
     line("$SPEC_ID:");
-    line(CommentText(sample).toLatin1().toStdString());
+    line(CommentLine(sample));
     line("$SPEC_REM:");
     line("DET# " + std::to_string(p.SerialNumber));
     line("SAMPLE# " + std::to_string(p.SampleID));
     line("WEIGHT " + FormatGeneral(static_cast<double>(p.Weight), '.'));
     line("VOLUME " + FormatGeneral(static_cast<double>(p.Volume), '.'));
-    if (extras.Start.isValid()) {
+    const std::string start = MeasurementStartText(extras.Start);
+    if (!start.empty()) {
         line("$DATE_MEA:");
-        line(extras.Start.toUTC().toString(QStringLiteral("MM/dd/yyyy HH:mm:ss")).toStdString());
+        line(SpeDate(start));
     }
     line("$MEAS_TIM:");
     line(std::to_string(p.SampleInterval) + ' ' + std::to_string(p.SampleInterval));
@@ -108,11 +135,7 @@ QByteArray SpeFileText(const TSampleFile& sample, const TExportExtras& extras) {
         line("$MCA_CAL:");
         const int used = UsedCoefficients(c);
         line(std::to_string(used));
-        std::string coefficients;
-        for (int i = 0; i < used; ++i) {
-            coefficients += Coefficient(c[static_cast<std::size_t>(i)]) + ' ';
-        }
-        line(coefficients + "keV");
+        line(CoefficientList(c, ' ') + " keV");
     }
     line("$ENDRECORD:");
     return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
@@ -150,23 +173,19 @@ QByteArray N42FileText(const TSampleFile& sample, const TExportExtras& extras) {
     xml.writeEndElement();
 
     if (extras.EnergyOfChannel) {
-        const TFileCalibration& c = *extras.EnergyOfChannel;
-        QStringList values;
-        for (int i = 0; i < UsedCoefficients(c); ++i) {
-            values << QString::fromStdString(Coefficient(c[static_cast<std::size_t>(i)]));
-        }
         xml.writeStartElement(QStringLiteral("EnergyCalibration"));
         xml.writeAttribute(QStringLiteral("id"), QStringLiteral("EnergyCalibration"));
-        xml.writeTextElement(QStringLiteral("CoefficientValues"), values.join(QLatin1Char(' ')));
+        xml.writeTextElement(QStringLiteral("CoefficientValues"),
+                             QString::fromStdString(CoefficientList(*extras.EnergyOfChannel, ' ')));
         xml.writeEndElement();
     }
 
     xml.writeStartElement(QStringLiteral("RadMeasurement"));
     xml.writeAttribute(QStringLiteral("id"), QStringLiteral("Foreground"));
     xml.writeTextElement(QStringLiteral("MeasurementClassCode"), QStringLiteral("Foreground"));
-    if (extras.Start.isValid()) {
-        xml.writeTextElement(QStringLiteral("StartDateTime"),
-                             extras.Start.toUTC().toString(Qt::ISODate));
+    const std::string start = MeasurementStartText(extras.Start);
+    if (!start.empty()) {
+        xml.writeTextElement(QStringLiteral("StartDateTime"), QString::fromStdString(start));
     }
     const QString duration = QStringLiteral("PT%1S").arg(p.SampleInterval);
     xml.writeTextElement(QStringLiteral("RealTimeDuration"), duration);
@@ -178,7 +197,7 @@ QByteArray N42FileText(const TSampleFile& sample, const TExportExtras& extras) {
         xml.writeAttribute(QStringLiteral("energyCalibrationReference"),
                            QStringLiteral("EnergyCalibration"));
     }
-    const QString comment = CommentText(sample);
+    const QString comment = AnsiToText(CommentLine(sample));
     if (!comment.isEmpty()) {
         xml.writeTextElement(QStringLiteral("Remark"), comment);
     }
@@ -202,10 +221,28 @@ QByteArray N42FileText(const TSampleFile& sample, const TExportExtras& extras) {
     return bytes;
 }
 
-QByteArray CsvSpectrumText(const TSampleFile& sample) {
+QByteArray CsvSpectrumText(const TSampleFile& sample, const TExportExtras& extras) {
+    const TSampleParameter p = sample.Sample.Parameter;
     const int channels = WrittenChannels(sample);
     std::string text;
-    text.reserve(20 + 14 * static_cast<std::size_t>(channels));
+    text.reserve(400 + 14 * static_cast<std::size_t>(channels) + MaxCommentLength);
+    const auto line = [&text](const std::string& s) {
+        text.append(s);
+        text.append("\r\n");
+    };
+    line("# live time (s)," + std::to_string(p.SampleInterval));
+    const std::string start = MeasurementStartText(extras.Start);
+    if (!start.empty()) {
+        line("# start," + start);
+    }
+    if (extras.EnergyOfChannel) {
+        line("# energy (keV) of channel," + CoefficientList(*extras.EnergyOfChannel, ','));
+    }
+    line("# serial number," + std::to_string(p.SerialNumber));
+    line("# sample ID," + std::to_string(p.SampleID));
+    if (const std::string comment = CommentLine(sample); !comment.empty()) {
+        line("# description," + comment);
+    }
     text.append("channel,counts\r\n");
     for (int i = 0; i < channels; ++i) {
         text.append(std::to_string(i));

@@ -7,11 +7,11 @@
 #include "core/sample_types.h"
 
 #include <QByteArray>
-#include <QDateTime>
 #include <QString>
 
 #include <cstdint>
 #include <optional>
+#include <string>
 
 enum class TExportFormat : std::uint8_t {
     Spa = 0,
@@ -26,7 +26,9 @@ enum class TExportFormat : std::uint8_t {
 // section out.
 struct TExportExtras {
     std::optional<TFileCalibration> EnergyOfChannel;
-    QDateTime Start; // invalid when unknown
+    // "yyyy-MM-ddTHH:mm:ss" with optional fraction and offset, as
+    // MeasurementStartText accepts it; empty when unknown.
+    std::string Start;
 };
 
 // The format a file name's extension names, compared without case: ".spa",
@@ -42,7 +44,7 @@ std::optional<TExportFormat> ExportFormatOfName(const QString& name);
 TFileDialogOptions SpectrumExportDialog();
 
 // The ASCII SPE file of `sample`, lines ending in CR LF: $SPEC_ID (the
-// comment), $SPEC_REM (serial number, sample ID, weight, volume), $DATE_MEA
+// comment, line breaks as blanks), $SPEC_REM (serial number, sample ID, weight, volume), $DATE_MEA
 // when the start is known, $MEAS_TIM (the sample interval as live and real
 // time), $DATA (channels 0 to Size - 1, at most 4096, counts rounded half to
 // even), and when the calibration is known $ENER_FIT (its straight line) and
@@ -57,6 +59,12 @@ QByteArray SpeFileText(const TSampleFile& sample, const TExportExtras& extras);
 // (both the sample interval) and the counts of channels 0 to Size - 1.
 QByteArray N42FileText(const TSampleFile& sample, const TExportExtras& extras);
 
-// Two-column CSV: the header "channel,counts", then one line per channel
-// (0 to Size - 1, at most 4096) with the rounded count; lines end in CR LF.
-QByteArray CsvSpectrumText(const TSampleFile& sample);
+// Two-column CSV, lines ending in CR LF: comment lines "# live time (s),T",
+// "# start,S" (when known), "# energy (keV) of channel,c0,c1,..." (when
+// known, as for $MCA_CAL), "# serial number,N", "# sample ID,N" and
+// "# description,TEXT" (when the comment is not empty), the header
+// "channel,counts", then one line per channel (0 to Size - 1, at most 4096)
+// with the rounded count. Spreadsheets show the comment lines as rows of
+// their own; our reader takes live time, start, calibration and description
+// from them.
+QByteArray CsvSpectrumText(const TSampleFile& sample, const TExportExtras& extras);

@@ -5,6 +5,7 @@
 #include "core/Errors.h"
 #include "core/NumberFormat.h"
 
+#include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -374,10 +375,16 @@ bool IsSpeKey(std::string_view line) {
                        [](char c) { return (c >= 'A' && c <= 'Z') || c == '_'; });
 }
 
+// Counts `n` channels beyond the sample as dropped (at most 2^31 - 1).
+void DropChannels(TCalSpectrum& s, std::int64_t n) {
+    s.Dropped = static_cast<std::int32_t>(
+        std::min<std::int64_t>(std::numeric_limits<std::int32_t>::max(), s.Dropped + n));
+}
+
 // Stores the count of `channel`; channels beyond the sample are counted.
 void StoreCount(TCalSpectrum& s, std::int64_t channel, std::int32_t count) {
     if (channel >= MaxChannels) {
-        ++s.Dropped;
+        DropChannels(s, 1);
         return;
     }
     s.Channels[static_cast<std::size_t>(channel)] = count;
@@ -403,6 +410,22 @@ void AppendDescription(std::string& description, std::string_view text) {
     description.append(text);
 }
 
+// "MM/dd/yyyy HH:mm[:ss]" of an SPE file's $DATE_MEA as a start; empty when
+// the date has another form or does not exist.
+std::string SpeStart(std::string_view date) {
+    static const QRegularExpression form(
+        QStringLiteral("^(\\d{1,2})/(\\d{1,2})/(\\d{4})\\s+(\\d{1,2}):(\\d{2})(?::(\\d{2}))?$"));
+    const QRegularExpressionMatch m = form.match(AnsiToText(Trimmed(date)));
+    if (!m.hasMatch()) {
+        return {};
+    }
+    const auto two = [&m](int n) { return m.captured(n).rightJustified(2, QLatin1Char('0')); };
+    const QString iso = QStringLiteral("%1-%2-%3T%4:%5:%6")
+                            .arg(m.captured(3), two(1), two(2), two(4), two(5),
+                                 m.captured(6).isEmpty() ? QStringLiteral("00") : m.captured(6));
+    return MeasurementStartText(iso.toStdString());
+}
+
 // SPE numbers have a decimal point whatever the separator of the other layouts.
 double DotNumber(const TTextDecoder& in, std::string_view text) {
     double value = 0;
@@ -421,6 +444,7 @@ void ReadSpe(TTextDecoder& in, std::string_view line, TCalSpectrum& s, TFileCali
     s.Channels = {};
     s.Dropped = 0;
     s.Description.clear();
+    s.Start.clear();
     TFileCalibration mcaCal{};
     TFileCalibration enerFit{};
     std::string id;
@@ -510,10 +534,13 @@ void ReadSpe(TTextDecoder& in, std::string_view line, TCalSpectrum& s, TFileCali
         return std::all_of(c.begin(), c.end(), [](double x) { return x == 0; });
     };
     cal = allZero(mcaCal) ? enerFit : mcaCal;
-    AppendDescription(s.Description, id);
-    if (!date.empty()) {
-        AppendDescription(s.Description, "measured " + date);
+    std::string description;
+    AppendDescription(description, id);
+    s.Start = SpeStart(date);
+    if (s.Start.empty() && !date.empty()) {
+        AppendDescription(description, "measured " + date);
     }
+    s.Description = DescriptionWithStart(description, s.Start);
 }
 
 // Splits "channel,counts"; false when the line is not two numbers.
@@ -528,18 +555,68 @@ bool CsvPair(std::string_view line, std::string_view& channel, std::string_view&
     return TryParseInteger(channel, v);
 }
 
+bool IsCsvComment(std::string_view line) {
+    line = Trimmed(line);
+    return !line.empty() && line.front() == '#';
+}
+
+// The lines "# key,value" of a CSV file that the reader takes.
+void ReadCsvComment(const TTextDecoder& in, std::string_view line, TCalSpectrum& s,
+                    TFileCalibration& cal) {
+    line = Trimmed(line).substr(1);
+    const std::size_t comma = line.find(',');
+    if (comma == std::string_view::npos) {
+        return;
+    }
+    const QString key = AnsiToText(Trimmed(line.substr(0, comma))).toLower();
+    const std::string_view value = line.substr(comma + 1);
+    if (key == QLatin1String("live time (s)") || key == QLatin1String("live time")) {
+        const double live = DotNumber(in, Trimmed(value));
+        if (live < 0 || live > std::numeric_limits<std::int32_t>::max()) {
+            throw in.Error(QStringLiteral("the live time %1 s is out of range").arg(live));
+        }
+        s.LifeTime = static_cast<std::int32_t>(std::lround(live));
+    } else if (key == QLatin1String("start")) {
+        s.Start = MeasurementStartText(value);
+    } else if (key == QLatin1String("energy (kev) of channel")) {
+        TFileCalibration c{};
+        std::size_t k = 0;
+        std::size_t pos = 0;
+        while (pos <= value.size()) {
+            const std::size_t next = std::min(value.find(',', pos), value.size());
+            const std::string_view word = Trimmed(value.substr(pos, next - pos));
+            if (!word.empty()) {
+                if (k == c.size()) {
+                    throw in.Error(
+                        QStringLiteral("more than %1 energy coefficients").arg(c.size()));
+                }
+                c[k++] = DotNumber(in, word);
+            }
+            pos = next + 1;
+        }
+        cal = c;
+    } else if (key == QLatin1String("description")) {
+        s.Description = std::string(Trimmed(value));
+    }
+}
+
 void ReadCsv(TTextDecoder& in, std::string_view line, TCalSpectrum& s, TFileCalibration& cal) {
     s.Size = 0;
     s.Offset = 0;
     s.Channels = {};
     s.Dropped = 0;
     s.Description.clear();
+    s.Start.clear();
     cal = {};
     std::string_view channelText;
     std::string_view countText;
     bool first = true;
     do {
         if (Trimmed(line).empty()) {
+            continue;
+        }
+        if (IsCsvComment(line)) {
+            ReadCsvComment(in, line, s, cal);
             continue;
         }
         if (!CsvPair(line, channelText, countText)) {
@@ -556,10 +633,11 @@ void ReadCsv(TTextDecoder& in, std::string_view line, TCalSpectrum& s, TFileCali
         }
         StoreCount(s, channel, CountOf(in, countText));
     } while (in.Next(line));
+    s.Description = DescriptionWithStart(s.Description, s.Start);
 }
 
-// A CSV spectrum: its first line is "channel,counts", or a header with a
-// comma followed by such a line.
+// A CSV spectrum: after any '#' comment lines, a line "channel,counts", or
+// a header with a comma followed by such a line.
 bool LooksLikeCsv(std::string_view bytes, std::string_view firstLine) {
     std::string_view channel;
     std::string_view count;
@@ -567,16 +645,25 @@ bool LooksLikeCsv(std::string_view bytes, std::string_view firstLine) {
     const auto isPair = [&](std::string_view line) {
         return CsvPair(line, channel, count) && TryParseInteger(count, v);
     };
-    if (isPair(firstLine)) {
-        return true;
-    }
-    if (firstLine.find(',') == std::string_view::npos) {
+    TLineReader lines(bytes, true);
+    std::string_view line = firstLine;
+    if (IsCsvComment(firstLine)) {
+        // Comment lines before the spectrum: the first other line decides.
+        while (lines.Next(line) == TLineReader::TStatus::Line && IsCsvComment(line)) {
+        }
+        if (IsCsvComment(line)) {
+            return false;
+        }
+    } else if (lines.Next(line) != TLineReader::TStatus::Line) {
         return false;
     }
-    TLineReader lines(bytes, false);
-    std::string_view line;
-    return lines.Next(line) == TLineReader::TStatus::Line &&
-           lines.Next(line) == TLineReader::TStatus::Line && isPair(line);
+    if (isPair(line)) {
+        return true;
+    }
+    if (line.find(',') == std::string_view::npos) {
+        return false;
+    }
+    return lines.Next(line) == TLineReader::TStatus::Line && isPair(line);
 }
 
 // Elements of an N42 file nested deeper than this are refused.
@@ -597,6 +684,7 @@ public:
         s.Channels = {};
         s.Dropped = 0;
         s.Description.clear();
+        s.Start.clear();
         std::map<QString, TFileCalibration> calibrations;
         int measurements = 0;
         int chosen = 0;
@@ -612,7 +700,9 @@ public:
         std::optional<TCalSpectrum> candidate;
         QString candidateReference;
         QString candidateStart;
+        QString candidateRemark;
         QString candidateId;
+        QString remark;
         bool spectrumDone = false;
         while (!Xml.atEnd()) {
             const QXmlStreamReader::TokenType token = Xml.readNext();
@@ -634,6 +724,7 @@ public:
                     candidate->Size = 0;
                     candidateReference.clear();
                     candidateStart.clear();
+                    candidateRemark.clear();
                     candidateId = Xml.attributes().value(QLatin1String("id")).toString();
                 } else if (element == QLatin1String("EnergyCalibration") && path.size() == 2) {
                     const QString id = Xml.attributes().value(QLatin1String("id")).toString();
@@ -655,7 +746,10 @@ public:
                                              .toString();
                 } else if (current != 0 && path.size() == 4 && !spectrumDone &&
                            path[2] == QLatin1String("Spectrum")) {
-                    if (element == QLatin1String("LiveTimeDuration")) {
+                    if (element == QLatin1String("Remark") && candidateRemark.isEmpty()) {
+                        candidateRemark = Xml.readElementText().simplified();
+                        path.pop_back();
+                    } else if (element == QLatin1String("LiveTimeDuration")) {
                         candidate->LifeTime = Duration(Xml.readElementText());
                         path.pop_back();
                     } else if (element == QLatin1String("ChannelData")) {
@@ -683,6 +777,7 @@ public:
                         s.LifeTime = candidate->LifeTime;
                         reference = candidateReference;
                         start = candidateStart;
+                        remark = candidateRemark;
                         measurementId = candidateId;
                     }
                     path.pop_back();
@@ -710,10 +805,14 @@ public:
             description += " (" + measurementId.left(40).toStdString() + ")";
         }
         description += chosenForeground ? ", foreground" : "";
-        if (!start.isEmpty()) {
-            description += ", started " + start.left(40).toStdString();
+        if (!remark.isEmpty()) {
+            description += ": " + TextToAnsi(remark);
         }
-        s.Description = description;
+        s.Start = MeasurementStartText(start.toStdString());
+        if (s.Start.empty() && !start.isEmpty()) {
+            description += ", measured " + TextToAnsi(start.left(40));
+        }
+        s.Description = DescriptionWithStart(description, s.Start);
     }
 
 private:
@@ -768,33 +867,78 @@ private:
         return static_cast<std::int32_t>(std::lround(seconds));
     }
 
-    void ReadChannels(const QString& text, bool countedZeroes, TCalSpectrum& s) {
-        const QStringList words = text.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
-        std::int64_t channel = 0;
-        for (qsizetype k = 0; k < words.size(); ++k) {
+    // The whitespace-separated counts of a ChannelData element. Plain digits
+    // are converted directly; other words (such as "12.0" or "1e3") go
+    // through the general conversion and must be whole numbers.
+    void ReadChannels(QStringView text, bool countedZeroes, TCalSpectrum& s) {
+        qsizetype pos = 0;
+        const qsizetype size = text.size();
+        const auto nextWord = [&](QStringView& word) {
+            while (pos < size && IsXmlSpace(text[pos])) {
+                ++pos;
+            }
+            const qsizetype start = pos;
+            while (pos < size && !IsXmlSpace(text[pos])) {
+                ++pos;
+            }
+            word = text.sliced(start, pos - start);
+            return !word.isEmpty();
+        };
+        const auto wholeNumber = [](QStringView word, double limit, double& value) {
+            if (word.size() <= 15) {
+                std::int64_t v = 0;
+                bool digits = true;
+                for (const QChar c : word) {
+                    if (c < QLatin1Char('0') || c > QLatin1Char('9')) {
+                        digits = false;
+                        break;
+                    }
+                    v = v * 10 + (c.unicode() - '0');
+                }
+                if (digits) {
+                    value = static_cast<double>(v);
+                    return value <= limit;
+                }
+            }
             bool ok = false;
-            const double v = words[k].toDouble(&ok);
-            if (!ok || !(v >= 0) || v > std::numeric_limits<std::int32_t>::max() ||
-                v != std::floor(v)) {
-                throw Error(QStringLiteral("'%1' is not a count").arg(words[k].left(40)));
+            value = word.toDouble(&ok);
+            return ok && value >= 0 && value <= limit && value == std::floor(value);
+        };
+        std::int64_t channel = 0;
+        QStringView word;
+        while (nextWord(word)) {
+            double v = 0;
+            if (!wholeNumber(word, std::numeric_limits<std::int32_t>::max(), v)) {
+                throw Error(QStringLiteral("'%1' is not a count").arg(word.left(40)));
             }
             if (countedZeroes && v == 0) {
                 // A zero is followed by the number of zero channels it stands for.
-                if (++k == words.size()) {
+                QStringView number;
+                double n = 0;
+                if (!nextWord(number)) {
                     throw Error(QStringLiteral("a counted zero without its number"));
                 }
-                const double n = words[k].toDouble(&ok);
-                if (!ok || !(n >= 0) || n > 1e9 || n != std::floor(n)) {
+                if (!wholeNumber(number, 1e9, n)) {
                     throw Error(
-                        QStringLiteral("'%1' is not a number of zeroes").arg(words[k].left(40)));
+                        QStringLiteral("'%1' is not a number of zeroes").arg(number.left(40)));
                 }
-                for (std::int64_t z = 0; z < static_cast<std::int64_t>(n); ++z) {
+                const auto zeroes = static_cast<std::int64_t>(n);
+                const std::int64_t stored =
+                    std::clamp<std::int64_t>(MaxChannels - channel, 0, zeroes);
+                for (std::int64_t z = 0; z < stored; ++z) {
                     StoreCount(s, channel++, 0);
                 }
+                DropChannels(s, zeroes - stored);
+                channel += zeroes - stored;
                 continue;
             }
             StoreCount(s, channel++, static_cast<std::int32_t>(v));
         }
+    }
+
+    static bool IsXmlSpace(QChar c) {
+        return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\n') ||
+               c == QLatin1Char('\r');
     }
 
     QXmlStreamReader Xml;
@@ -809,6 +953,46 @@ bool LooksLikeN42(std::string_view firstLine) {
 }
 
 } // namespace
+
+std::string MeasurementStartText(std::string_view text) {
+    static const QRegularExpression form(
+        QStringLiteral("^(\\d{4})-(\\d{2})-(\\d{2})T(\\d{2}):(\\d{2}):(\\d{2})(?:\\.\\d{1,9})?"
+                       "(?:Z|[+-](\\d{2}):(\\d{2}))?$"));
+    const std::string_view trimmed = Trimmed(text);
+    if (trimmed.size() > 40) {
+        return {};
+    }
+    const QRegularExpressionMatch m = form.match(AnsiToText(trimmed));
+    if (!m.hasMatch()) {
+        return {};
+    }
+    const auto field = [&m](int n) { return m.captured(n).toInt(); };
+    const bool exists = QDate(field(1), field(2), field(3)).isValid() && field(4) < 24 &&
+                        field(5) < 60 && field(6) < 60 && field(7) <= 14 && field(8) < 60;
+    return exists ? std::string(trimmed) : std::string();
+}
+
+std::string DescriptionWithStart(std::string_view description, std::string_view start) {
+    std::string suffix;
+    // A description that already names this start (a file this program
+    // wrote from an imported sample) keeps its one mention.
+    if (!start.empty() && MeasurementStartOfComment(description) != start) {
+        suffix = (description.empty() ? "started " : ", started ") + std::string(start);
+    }
+    const std::size_t room =
+        suffix.size() < MaxCommentLength ? MaxCommentLength - suffix.size() : 0;
+    return std::string(description.substr(0, room)) + suffix;
+}
+
+std::string MeasurementStartOfComment(std::string_view comment) {
+    constexpr std::string_view marker = "started ";
+    const std::size_t at = comment.rfind(marker);
+    if (at == std::string_view::npos) {
+        return {};
+    }
+    const std::string_view rest = comment.substr(at + marker.size());
+    return MeasurementStartText(rest.substr(0, rest.find_first_of(" ,;")));
+}
 
 QString TextLayoutName(TTextLayout layout) {
     switch (layout) {

@@ -27,11 +27,29 @@ struct TCalSpectrum {
     double RefVoltage = 0;          // millivolts
     TChannelArray Channels{};
     std::int32_t LifeTime = 0;
-    // SPE and CSV files: counts of channels beyond the array (not stored),
-    // and the file's description and measurement start for the comment.
+    // SPE, CSV and N42 files: the number of channels beyond the array whose
+    // counts were not stored, the file's description for the comment (with
+    // the measurement's start, see DescriptionWithStart) and the start alone
+    // (see MeasurementStartText; empty when the file gives none).
     std::int32_t Dropped = 0;
     std::string Description;
+    std::string Start;
 };
+
+// A measurement's start as the exchange files carry it and the comment keeps
+// it: "yyyy-MM-ddTHH:mm:ss", optionally with a fraction of a second and an
+// offset ("Z", "+01:00"), a wall-clock time as the file gave it. Returns the
+// text trimmed when it is such a date and time that exists, else empty.
+std::string MeasurementStartText(std::string_view text);
+
+// "description, started START" (or either alone), the description cut so
+// that the whole fits the MaxCommentLength bytes of a sample's comment and
+// the start is kept.
+std::string DescriptionWithStart(std::string_view description, std::string_view start);
+
+// The start that DescriptionWithStart put into a comment: the date and time
+// after its last "started ", empty when there is none.
+std::string MeasurementStartOfComment(std::string_view comment);
 
 // The energy calibration found in a file: four coefficients, constant first.
 // ZEMA and HELIOMAT7xx files give millivolts or channels of the energy; SPE
@@ -76,9 +94,13 @@ QString TextLayoutName(TTextLayout layout);
 // channels from 4096 on are counted in Dropped. Counts must be integers
 // from 0 to 2^31 - 1. "$MEAS_TIM:" gives the live time (rounded), "$MCA_CAL:"
 // (or, when it is missing or all zero, "$ENER_FIT:") the calibration,
-// "$SPEC_ID:" and "$DATE_MEA:" the description.
+// "$SPEC_ID:" and "$DATE_MEA:" ("MM/dd/yyyy HH:mm:ss", the start) the
+// description; a date in another form goes into the description as it is.
 // CSV files have lines "channel,counts", the first line may be a header;
-// channel numbers from 0, counts as for SPE.
+// channel numbers from 0, counts as for SPE. Lines starting with '#' are
+// comments; those the CSV writer makes carry "live time (s)", "start",
+// "energy (keV) of channel" (up to four coefficients, constant first) and
+// "description", each followed by a comma and its value.
 // N42-2012 files (XML) give the first Spectrum of the first RadMeasurement
 // of class "Foreground" (else of the first RadMeasurement), its live time,
 // the EnergyCalibration it names, and which measurement it was with its

@@ -134,6 +134,9 @@ TCommandResult TWorkstation::ExportSpectrumAs(const QString& path, char decimalS
     }
     TExportExtras extras;
     extras.EnergyOfChannel = EnergyOfChannelFit(sample);
+    // The record keeps no start; an imported sample's comment names it.
+    extras.Start = MeasurementStartOfComment(
+        std::string_view(reinterpret_cast<const char*>(sample.Comment + 1), sample.Comment[0]));
     QByteArray bytes;
     switch (format) {
     case TExportFormat::Spe:
@@ -144,7 +147,7 @@ TCommandResult TWorkstation::ExportSpectrumAs(const QString& path, char decimalS
         break;
     case TExportFormat::Csv:
     case TExportFormat::Spa:
-        bytes = CsvSpectrumText(sample);
+        bytes = CsvSpectrumText(sample, extras);
         break;
     }
     QString error;

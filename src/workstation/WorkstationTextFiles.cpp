@@ -159,8 +159,8 @@ QString ApplyTextSpectrum(const TTextSpectrum& read, const QString& name, TSampl
             return QStringLiteral("%1: %2").arg(name, why);
         }
         if (spectrum.Dropped > 0) {
-            notes << QStringLiteral("%1: %2 counts of channels beyond the %3 a sample holds were "
-                                    "left out.")
+            notes << QStringLiteral("%1: the counts of %2 channels beyond the %3 a sample holds "
+                                    "were left out.")
                          .arg(name)
                          .arg(spectrum.Dropped)
                          .arg(MaxChannels);

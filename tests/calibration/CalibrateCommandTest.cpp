@@ -161,7 +161,9 @@ TEST_F(CalibrateCommandTest, LocateRefusesUnreadableFiles) {
     const QString junk = Write("junk.txt", QByteArray("\x00\x01 nothing\r\n", 12));
     const TRun unknown = RunCommand(RunLocateCommand, {junk, "--roi", "1:9"});
     EXPECT_EQ(unknown.ExitCode, 66);
-    EXPECT_TRUE(unknown.Err.contains("not a spectrum text file")) << unknown.Err.toStdString();
+    EXPECT_TRUE(unknown.Err.contains(
+        "not a spectrum file of the ZEMA, Vintrava, HELIOMAT7xx, SPE, N42 or CSV"))
+        << unknown.Err.toStdString();
     const QString shortSample = Write("short.vtb", QByteArray(100, '\0'));
     EXPECT_EQ(RunCommand(RunLocateCommand, {shortSample, "--roi", "1:9"}).ExitCode, 66);
     EXPECT_EQ(RunCommand(RunLocateCommand, {Dir.filePath("none.vtb"), "--roi", "1:9"}).ExitCode,

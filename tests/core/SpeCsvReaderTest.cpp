@@ -65,7 +65,8 @@ TEST_P(SpeTest, ReadsCountsLiveTimeDescriptionAndCalibration) {
     EXPECT_EQ(d.Spectrum.Channels[4], 0);
     EXPECT_EQ(d.Spectrum.LifeTime, 100);
     EXPECT_EQ(d.Spectrum.Dropped, 0);
-    EXPECT_EQ(d.Spectrum.Description, "Soil 12, measured 05/18/2016 11:55:14");
+    EXPECT_EQ(d.Spectrum.Description, "Soil 12, started 2016-05-18T11:55:14");
+    EXPECT_EQ(d.Spectrum.Start, "2016-05-18T11:55:14");
     EXPECT_EQ(d.Calibration, c.Expected);
 }
 
@@ -89,6 +90,17 @@ INSTANTIATE_TEST_SUITE_P(
                  {0, 0, 0, 0}},
         TSpeCase{"None", {}, "\n", {0, 0, 0, 0}}),
     [](const auto& info) { return info.param.Name; });
+
+TEST(SpeFile, DateInAnotherFormIsDescribedButIsNoStart) {
+    const TDecoded d = Decode(
+        Join({"$SPEC_ID:", "Soil", "$DATE_MEA:", "18.05.2016 11:55", "$DATA:", "0 0", "1"}, "\n"));
+    EXPECT_EQ(d.Spectrum.Description, "Soil, measured 18.05.2016 11:55");
+    EXPECT_EQ(d.Spectrum.Start, "");
+    // A date that does not exist is no start either.
+    EXPECT_EQ(Decode(Join({"$DATE_MEA:", "02/30/2016 11:55:14", "$DATA:", "0 0", "1"}, "\n"))
+                  .Spectrum.Start,
+              "");
+}
 
 TEST(SpeFile, RangeThatDisagreesWithTheLinesFollowsTheLines) {
     // Two lines fewer than the range says, then three channels more.
@@ -156,7 +168,12 @@ INSTANTIATE_TEST_SUITE_P(
         TBadCase{"NegativeLiveTime", {"$MEAS_TIM:", "-5 3"}, "live time"},
         TBadCase{"CsvNegativeChannel", {"0,1", "-1,5"}, "f, line 2: the channel -1"},
         TBadCase{"CsvNegativeCount", {"ch,counts", "0,-5"}, "the count -5"},
-        TBadCase{"CsvSecondHeader", {"ch,counts", "0,5", "a,b"}, "line 3"}),
+        TBadCase{"CsvSecondHeader", {"ch,counts", "0,5", "a,b"}, "line 3"},
+        TBadCase{"CsvLiveTimeText", {"# live time (s),soon", "0,5"}, "line 1: 'soon'"},
+        TBadCase{"CsvNanCoefficient", {"# energy (keV) of channel,1,nan", "0,5"}, "'nan'"},
+        TBadCase{"CsvFiveCoefficients",
+                 {"# energy (keV) of channel,1,2,3,4,5", "0,5"},
+                 "more than 4 energy coefficients"}),
     [](const auto& info) { return info.param.Name; });
 
 TEST(CsvFile, ReadsWithAndWithoutHeader) {
@@ -171,6 +188,22 @@ TEST(CsvFile, ReadsWithAndWithoutHeader) {
         EXPECT_EQ(d.Spectrum.LifeTime, 7); // the file has none
         EXPECT_EQ(d.Calibration, (TFileCalibration{}));
     }
+}
+
+TEST(CsvFile, CommentLinesCarryLiveTimeStartCalibrationAndDescription) {
+    const TDecoded d = Decode("# live time (s),3600.4\r\n# start,2026-03-04T05:06:07\r\n"
+                              "# energy (keV) of channel,-12.5,3.25,1e-05\r\n"
+                              "# serial number,812\r\n# description,Soil, field 4\r\n"
+                              "# a note of another program\r\nchannel,counts\r\n0,5\r\n1,7\r\n");
+    ASSERT_EQ(d.Layout, TTextLayout::Csv);
+    EXPECT_EQ(d.Spectrum.Size, 2);
+    EXPECT_EQ(d.Spectrum.Channels[1], 7);
+    EXPECT_EQ(d.Spectrum.LifeTime, 3600);
+    EXPECT_EQ(d.Spectrum.Start, "2026-03-04T05:06:07");
+    EXPECT_EQ(d.Spectrum.Description, "Soil, field 4, started 2026-03-04T05:06:07");
+    EXPECT_EQ(d.Calibration, (TFileCalibration{-12.5, 3.25, 1e-05, 0}));
+    // Comment lines alone are no spectrum.
+    EXPECT_EQ(Decode("# live time (s),5\n# x,y\n").Layout, TTextLayout::Unrecognised);
 }
 
 TEST(CsvFile, TextWithCommasButNoNumbersIsNotCsv) {
@@ -216,6 +249,30 @@ TEST(N42File, TakesTheFirstForegroundMeasurementAndSaysWhich) {
               "N42 measurement 2 of 3 (fg), foreground, started 2026-12-01T08:00:00Z");
 }
 
+TEST(N42File, RemarkOfTheSpectrumGoesIntoTheDescription) {
+    std::string text = N42Measurement("fg", "Foreground", "1 2");
+    text.insert(text.find("   <LiveTimeDuration>"), "   <Remark>Soil,\n  field 4</Remark>\n");
+    const TDecoded d = Decode(N42Head + text + "</RadInstrumentData>");
+    EXPECT_EQ(d.Spectrum.Description,
+              "N42 measurement 1 of 1 (fg), foreground: Soil, field 4, started "
+              "2026-12-01T08:00:00Z");
+}
+
+TEST(N42File, CountedZeroesBeyondTheSampleAreCountedNotStored) {
+    // Three runs of a billion zeroes: counted at once, the count held at 2^31 - 1.
+    const TDecoded d = Decode(N42Head +
+                              N42Measurement("fg", "Foreground",
+                                             "7 0 4094 5 0 1000000000 0 "
+                                             "1000000000 0 1000000000 6",
+                                             "CountedZeroes") +
+                              "</RadInstrumentData>");
+    ASSERT_EQ(d.Layout, TTextLayout::N42);
+    EXPECT_EQ(d.Spectrum.Size, MaxChannels);
+    EXPECT_EQ(d.Spectrum.Channels[0], 7);
+    EXPECT_EQ(d.Spectrum.Channels[4095], 5);
+    EXPECT_EQ(d.Spectrum.Dropped, 2147483647);
+}
+
 TEST(N42File, WithoutForegroundTakesTheFirstMeasurement) {
     const TDecoded d = Decode(N42Head + N42Measurement("a", "Background", "4 4") +
                               N42Measurement("b", "Calibration", "1") + "</RadInstrumentData>");
@@ -259,5 +316,51 @@ INSTANTIATE_TEST_SUITE_P(
                   "</ChannelData></Spectrum></RadMeasurement></RadInstrumentData>"},
                  "f, line"}),
     [](const auto& info) { return info.param.Name; });
+
+// --- Measurement start -------------------------------------------------------
+
+struct TStartCase {
+    std::string Name;
+    std::string Text;
+    std::string Expected;
+};
+
+void PrintTo(const TStartCase& c, std::ostream* os) {
+    *os << c.Name;
+}
+
+class MeasurementStart : public testing::TestWithParam<TStartCase> {};
+
+TEST_P(MeasurementStart, AcceptsDatesAndTimesThatExist) {
+    EXPECT_EQ(MeasurementStartText(GetParam().Text), GetParam().Expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, MeasurementStart,
+    testing::Values(TStartCase{"WallClock", " 2016-05-18T11:55:14 ", "2016-05-18T11:55:14"},
+                    TStartCase{"Utc", "2026-12-01T08:00:00Z", "2026-12-01T08:00:00Z"},
+                    TStartCase{"OffsetAndFraction", "2026-12-01T08:00:00.25+01:00",
+                               "2026-12-01T08:00:00.25+01:00"},
+                    TStartCase{"LeapDay", "2024-02-29T00:00:00", "2024-02-29T00:00:00"},
+                    TStartCase{"NoLeapDay", "2023-02-29T00:00:00", ""},
+                    TStartCase{"Hour24", "2023-02-01T24:00:00", ""},
+                    TStartCase{"OffsetTooLarge", "2023-02-01T10:00:00+15:00", ""},
+                    TStartCase{"DateOnly", "2023-02-01", ""}, TStartCase{"Text", "yesterday", ""}),
+    [](const auto& info) { return info.param.Name; });
+
+TEST(MeasurementStartInComment, KeptWhenTheDescriptionIsCutAndNamedOnce) {
+    const std::string start = "2016-05-18T11:55:14";
+    const std::string long_(300, 'x');
+    const std::string d = DescriptionWithStart(long_, start);
+    EXPECT_EQ(d.size(), std::size_t{MaxCommentLength});
+    EXPECT_EQ(MeasurementStartOfComment(d), start);
+    EXPECT_EQ(DescriptionWithStart("", start), "started " + start);
+    EXPECT_EQ(DescriptionWithStart("Soil", ""), "Soil");
+    // A description naming the start already is not given it twice.
+    EXPECT_EQ(DescriptionWithStart("Soil, started " + start, start), "Soil, started " + start);
+    EXPECT_EQ(MeasurementStartOfComment("Soil, started 2016-05-18T11:55:14, field 4"), start);
+    EXPECT_EQ(MeasurementStartOfComment("started soon"), "");
+    EXPECT_EQ(MeasurementStartOfComment("Soil"), "");
+}
 
 } // namespace

@@ -5,7 +5,6 @@
 
 #include <ostream>
 
-#include <QTimeZone>
 #include <QXmlStreamReader>
 
 #include <memory>
@@ -61,7 +60,7 @@ TEST(SpeFileText, SectionsCountsAndCalibration) {
 TEST(SpeFileText, WithoutCalibrationNoCalibrationSections) {
     const auto s = SmallSample();
     TExportExtras extras;
-    extras.Start = QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7), QTimeZone::utc());
+    extras.Start = "2026-03-04T05:06:07+01:00"; // SPE writes the wall-clock time
     const std::string text = Text(SpeFileText(*s, extras));
     EXPECT_EQ(text.find("$ENER_FIT:"), std::string::npos);
     EXPECT_EQ(text.find("$MCA_CAL:"), std::string::npos);
@@ -76,15 +75,36 @@ TEST(SpeFileText, StraightLineWritesTwoCoefficients) {
     EXPECT_NE(text.find("$MCA_CAL:\r\n2\r\n0 3 keV\r\n"), std::string::npos) << text;
 }
 
-TEST(CsvSpectrumText, HeaderAndOneLinePerChannel) {
-    const auto s = SmallSample();
-    EXPECT_EQ(Text(CsvSpectrumText(*s)), "channel,counts\r\n0,10\r\n1,2\r\n2,0\r\n3,4\r\n");
+TEST(CsvSpectrumText, CommentLinesHeaderAndOneLinePerChannel) {
+    auto s = SmallSample();
+    TExportExtras extras = QuadraticExtras();
+    extras.Start = "2026-03-04T05:06:07";
+    EXPECT_EQ(Text(CsvSpectrumText(*s, extras)),
+              "# live time (s),1800\r\n# start,2026-03-04T05:06:07\r\n"
+              "# energy (keV) of channel,-2.5,0.75,9.9999999999999995E-7\r\n"
+              "# serial number,1042\r\n# sample ID,77\r\n# description,soil <2 mm> & dried\r\n"
+              "channel,counts\r\n0,10\r\n1,2\r\n2,0\r\n3,4\r\n");
+    // Without calibration, start and comment their lines are left out.
+    s->Comment[0] = 0;
+    EXPECT_EQ(Text(CsvSpectrumText(*s, {})),
+              "# live time (s),1800\r\n# serial number,1042\r\n# sample ID,77\r\n"
+              "channel,counts\r\n0,10\r\n1,2\r\n2,0\r\n3,4\r\n");
+}
+
+TEST(SpectrumExportFiles, CommentWithLineBreaksStaysOnItsLine) {
+    auto s = SmallSample();
+    const std::string comment = "soil\r\n$DATA:\n9";
+    s->Comment[0] = static_cast<std::uint8_t>(comment.size());
+    std::copy(comment.begin(), comment.end(), s->Comment + 1);
+    EXPECT_NE(Text(SpeFileText(*s, {})).find("$SPEC_ID:\r\nsoil  $DATA: 9\r\n"), std::string::npos);
+    EXPECT_NE(Text(CsvSpectrumText(*s, {})).find("# description,soil  $DATA: 9\r\n"),
+              std::string::npos);
 }
 
 TEST(CsvSpectrumText, AtMostTheChannelsTheRecordHolds) {
     auto s = SmallSample();
     s->Sample.Spectrum.Size = 5000;
-    const std::string text = Text(CsvSpectrumText(*s));
+    const std::string text = Text(CsvSpectrumText(*s, {}));
     EXPECT_NE(text.find("\r\n4095,0\r\n"), std::string::npos);
     EXPECT_EQ(text.find("\r\n4096,"), std::string::npos);
 }
@@ -133,7 +153,7 @@ TN42Read ReadN42(const QByteArray& bytes) {
 TEST(N42FileText, WellFormedWithTheMeasuredSpectrum) {
     const auto s = SmallSample();
     TExportExtras extras = QuadraticExtras();
-    extras.Start = QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7), QTimeZone::utc());
+    extras.Start = "2026-03-04T05:06:07Z";
     const TN42Read r = ReadN42(N42FileText(*s, extras));
     EXPECT_TRUE(r.WellFormed);
     EXPECT_EQ(r.Namespace, "http://physics.nist.gov/N42/2011/N42");

@@ -1,5 +1,5 @@
 // "Sample" -> "Export" in SPE, N42-2012 and CSV: what is written reads back
-// through "Import" to the same counts, live time and energies (CSV: counts).
+// through "Import" to the same counts, live time, energies and start.
 #include "PackedField.h"
 #include "SampleFixtures.h"
 
@@ -34,7 +34,12 @@ std::unique_ptr<TSampleFile> MeasuredSample(int size, const TEnergyCalibration& 
     s->Sample.Parameter.SerialNumber = 1042;
     s->Sample.Parameter.SampleID = 2317;
     SetCalibration(*s, ecal, {2.0f, 0.01f, 0}, {17.3f, -0.9f, 150.0f, 0.0002f});
+    TextToComment(*s, QStringLiteral("Soil 12, started 2016-05-18T11:55:14"));
     return s;
+}
+
+QString CommentOf(const TSampleFile& s) {
+    return CommentToText(s);
 }
 
 struct TRoundTripCase {
@@ -75,11 +80,12 @@ TEST_P(SpectrumExportRoundTrip, ImportGivesTheSameCountsLiveTimeAndEnergies) {
                   std::nearbyint(original->Sample.Spectrum.Channel[i]))
             << "channel " << i;
     }
-    if (c.Format == TExportFormat::Csv) {
-        // Two columns carry the counts alone: the sample's energy
-        // calibration stays.
-        EXPECT_EQ(FieldValue(back.Calibration.ECal.C1), 2.0f);
-        return;
+    // The start that the comment names comes back, named once.
+    const QString comment = CommentOf(back);
+    EXPECT_EQ(comment.count(QStringLiteral("started 2016-05-18T11:55:14")), 1)
+        << comment.toStdString();
+    if (c.Format != TExportFormat::N42) {
+        EXPECT_EQ(comment, CommentOf(*original));
     }
     EXPECT_EQ(FieldValue(back.Sample.Parameter.SampleInterval), 3600u);
     // Every energy of the spectrum lies within a tenth of a channel.
@@ -102,7 +108,8 @@ INSTANTIATE_TEST_SUITE_P(
         TRoundTripCase{"Spe1024", TExportFormat::Spe, "spe", 1024, {0.5f, 0.34f, 1e-6f, 0}},
         TRoundTripCase{"N42Quadratic", TExportFormat::N42, "n42", 4096, {2, 1.3f, 2e-5f, 0}},
         TRoundTripCase{"N42Cubic", TExportFormat::N42, "n42", 3900, {1, 1.2f, 1e-4f, -2e-8f}},
-        TRoundTripCase{"Csv", TExportFormat::Csv, "csv", 4096, {2, 1.3f, 2e-5f, 0}}),
+        TRoundTripCase{"CsvQuadratic", TExportFormat::Csv, "csv", 4096, {2, 1.3f, 2e-5f, 0}},
+        TRoundTripCase{"CsvStraightLine", TExportFormat::Csv, "csv", 1024, {-3, 1.35f, 0, 0}}),
     [](const auto& info) { return info.param.Name; });
 
 TEST(SpectrumExport, SpaIsWrittenExactlyAsBefore) {

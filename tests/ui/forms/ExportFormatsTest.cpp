@@ -26,7 +26,7 @@ private slots:
         QTest::newRow("SPA") << "a.SPA" << QByteArray("ADR\tWEIGHT:");
         QTest::newRow("SPE") << "a.spe" << QByteArray("$SPEC_ID:\r\n");
         QTest::newRow("N42") << "a.N42" << QByteArray("<?xml");
-        QTest::newRow("CSV") << "a.csv" << QByteArray("channel,counts\r\n0,5\r\n");
+        QTest::newRow("CSV") << "a.csv" << QByteArray("# live time (s),");
         QTest::newRow("other name is SPA") << "a.dat" << QByteArray("ADR\tWEIGHT:");
     }
 
