@@ -275,6 +275,9 @@ TEST_F(AnalyseCommandTest, SeveralFilesGiveAJsonArrayAndTextPerFile) {
     const QString block = "== " + samplePath + "\n" + alone.out;
     EXPECT_EQ(text.out, block + block);
 
+    // The note on the missing settings is the same for every file: given once.
+    EXPECT_EQ(text.err.count("no uncertainty settings"), 1) << text.err.toStdString();
+
     const Result both = Run({"analyse", samplePath, "--json", "--csv"});
     EXPECT_EQ(both.exitCode, 64);
     EXPECT_TRUE(both.err.contains("--json and --csv exclude each other"));
