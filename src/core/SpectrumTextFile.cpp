@@ -375,6 +375,18 @@ bool IsSpeKey(std::string_view line) {
                        [](char c) { return (c >= 'A' && c <= 'Z') || c == '_'; });
 }
 
+// What an SPE, CSV or N42 file gives starts empty: no channels, nothing
+// dropped, no description or start. The live time keeps its value until the
+// file gives one.
+void StartForeignSpectrum(TCalSpectrum& s) {
+    s.Size = 0;
+    s.Offset = 0;
+    s.Channels = {};
+    s.Dropped = 0;
+    s.Description.clear();
+    s.Start.clear();
+}
+
 // Counts `n` channels beyond the sample as dropped (at most 2^31 - 1).
 void DropChannels(TCalSpectrum& s, std::int64_t n) {
     s.Dropped = static_cast<std::int32_t>(
@@ -439,12 +451,7 @@ double DotNumber(const TTextDecoder& in, std::string_view text) {
 
 // `line` is the first "$KEY:" line.
 void ReadSpe(TTextDecoder& in, std::string_view line, TCalSpectrum& s, TFileCalibration& cal) {
-    s.Size = 0;
-    s.Offset = 0;
-    s.Channels = {};
-    s.Dropped = 0;
-    s.Description.clear();
-    s.Start.clear();
+    StartForeignSpectrum(s);
     TFileCalibration mcaCal{};
     TFileCalibration enerFit{};
     std::string id;
@@ -601,12 +608,7 @@ void ReadCsvComment(const TTextDecoder& in, std::string_view line, TCalSpectrum&
 }
 
 void ReadCsv(TTextDecoder& in, std::string_view line, TCalSpectrum& s, TFileCalibration& cal) {
-    s.Size = 0;
-    s.Offset = 0;
-    s.Channels = {};
-    s.Dropped = 0;
-    s.Description.clear();
-    s.Start.clear();
+    StartForeignSpectrum(s);
     cal = {};
     std::string_view channelText;
     std::string_view countText;
@@ -679,12 +681,7 @@ public:
           Name(name), Complete(complete) {}
 
     void Read(TCalSpectrum& s, TFileCalibration& cal) {
-        s.Size = 0;
-        s.Offset = 0;
-        s.Channels = {};
-        s.Dropped = 0;
-        s.Description.clear();
-        s.Start.clear();
+        StartForeignSpectrum(s);
         std::map<QString, TFileCalibration> calibrations;
         int measurements = 0;
         int chosen = 0;
