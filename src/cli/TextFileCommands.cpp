@@ -1,6 +1,7 @@
 #include "cli/TextFileCommands.h"
 
 #include "cli/CliSupport.h"
+#include "core/Ansi.h"
 #include "core/SampleFiles.h"
 #include "workstation/Workstation.h"
 
@@ -31,6 +32,12 @@ QJsonObject TextSpectrumJson(const TTextSpectrum& read) {
     o["AdcResolution"] = s.AdcResolution;
     o["RefVoltage"] = s.RefVoltage;
     o["LifeTime"] = s.LifeTime;
+    if (read.Layout == TTextLayout::Spe || read.Layout == TTextLayout::Csv ||
+        read.Layout == TTextLayout::N42) {
+        o["Dropped"] = s.Dropped;
+        o["Description"] = AnsiToText(s.Description);
+        o["Start"] = QString::fromStdString(s.Start);
+    }
     o["FileCalibration"] = calibration;
     o["Channels"] = channels;
     return o;
