@@ -234,6 +234,11 @@ TCommandResult TWorkstation::ImportSpectrum(const QString& path, char decimalSep
     if (!note.isEmpty()) {
         result.Messages << note;
     }
+    if (text.Layout == TTextLayout::Spe || text.Layout == TTextLayout::Csv ||
+        text.Layout == TTextLayout::N42) {
+        // The file's description is the new comment; the edit shows it.
+        result.Comment = CommentToText(State.MeasuredSample);
+    }
     result.Caption =
         QStringLiteral("Imported from ") + NativePath(QFileInfo(path).absoluteFilePath());
     State.EWCalOrigin = FileNameOnly(path);

@@ -79,6 +79,7 @@ TEST_F(ForeignImport, StraightLineConvertsExactlyAndKeepsTheValidSamplesCalibrat
     EXPECT_EQ(FieldValue(s.Sample.Parameter.Weight), 1.0f);
     EXPECT_EQ(FieldValue(s.Sample.Spectrum.Channel[16]), 16.0f);
     EXPECT_EQ(CommentToText(s), "Drum 7");
+    EXPECT_EQ(r.Comment, std::optional<QString>(QStringLiteral("Drum 7"))); // the edit shows it
 }
 
 TEST_F(ForeignImport, CurvedCalibrationHitsEveryChannelWithinATenth) {
