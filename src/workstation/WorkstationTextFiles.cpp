@@ -225,6 +225,7 @@ TCommandResult TWorkstation::ImportSpectrum(const QString& path, char decimalSep
         return result;
     }
     QString note;
+    const bool wasValid = IsTrue(State.MeasuredSample.Valid);
     const QString error = ApplyTextSpectrum(text, NativePath(path), State.MeasuredSample, &note);
     if (!error.isEmpty()) {
         result.Status = CommandFailed;
@@ -234,15 +235,27 @@ TCommandResult TWorkstation::ImportSpectrum(const QString& path, char decimalSep
     if (!note.isEmpty()) {
         result.Messages << note;
     }
+    result.Caption =
+        QStringLiteral("Imported from ") + NativePath(QFileInfo(path).absoluteFilePath());
     if (text.Layout == TTextLayout::Spe || text.Layout == TTextLayout::Csv ||
         text.Layout == TTextLayout::N42) {
         // The file's description is the new comment; the edit shows it.
         result.Comment = CommentToText(State.MeasuredSample);
+        // The origins name the file only for what the import changed: the
+        // energy calibration when the file has one, the width and efficiency
+        // calibrations when the sample was not valid (and got the defaults).
+        const bool fileEnergy = std::any_of(text.Calibration.begin(), text.Calibration.end(),
+                                            [](double c) { return c != 0; });
+        if (fileEnergy || !wasValid) {
+            State.EWCalOrigin = FileNameOnly(path);
+        }
+        if (!wasValid) {
+            State.EfficiencyOrigin = FileNameOnly(path);
+        }
+    } else {
+        State.EWCalOrigin = FileNameOnly(path);
+        State.EfficiencyOrigin = FileNameOnly(path);
     }
-    result.Caption =
-        QStringLiteral("Imported from ") + NativePath(QFileInfo(path).absoluteFilePath());
-    State.EWCalOrigin = FileNameOnly(path);
-    State.EfficiencyOrigin = FileNameOnly(path);
     InvalidateSolverResults();
     result.Refresh = TRefresh::Analysis;
     return result;

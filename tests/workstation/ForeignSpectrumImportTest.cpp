@@ -109,6 +109,25 @@ TEST_F(ForeignImport, MissingCalibrationKeepsTheSamplesAndSaysSo) {
     EXPECT_EQ(std::memcmp(&after, &before, sizeof after), 0);
 }
 
+TEST_F(ForeignImport, OriginsNameTheFileForWhatItChanged) {
+    Session.State.EWCalOrigin = QStringLiteral("own.ewcal");
+    Session.State.EfficiencyOrigin = QStringLiteral("own.rcal");
+    // No calibration in the file, a valid sample: every calibration stays.
+    ASSERT_TRUE(Session.ImportSpectrum(Write(SpeWithCalibration("0 0 0")), '.').Ok());
+    EXPECT_EQ(Session.State.EWCalOrigin, QStringLiteral("own.ewcal"));
+    EXPECT_EQ(Session.State.EfficiencyOrigin, QStringLiteral("own.rcal"));
+    // The file's energy calibration: its name, the efficiency stays.
+    ASSERT_TRUE(Session.ImportSpectrum(Write(SpeWithCalibration("-12 3 0")), '.').Ok());
+    EXPECT_EQ(Session.State.EWCalOrigin, QStringLiteral("s.spe"));
+    EXPECT_EQ(Session.State.EfficiencyOrigin, QStringLiteral("own.rcal"));
+    // A sample that was not valid gets the default calibrations: both name it.
+    Session.State.MeasuredSample.Valid = 0;
+    Session.State.EWCalOrigin = QStringLiteral("own.ewcal");
+    ASSERT_TRUE(Session.ImportSpectrum(Write(SpeWithCalibration("0 0 0")), '.').Ok());
+    EXPECT_EQ(Session.State.EWCalOrigin, QStringLiteral("s.spe"));
+    EXPECT_EQ(Session.State.EfficiencyOrigin, QStringLiteral("s.spe"));
+}
+
 TEST_F(ForeignImport, CalibrationThatCannotBeConvertedChangesNothing) {
     for (const std::string cal : {"5 0 0", "5 -1 0.0001", "0 1 -0.01"}) {
         const TSampleFile before = Session.State.MeasuredSample;
