@@ -215,7 +215,9 @@ int main(int argc, char** argv) {
     // SPE, CSV and N42 spectra, small, with a curved calibration and a header.
     QByteArray spe = "$SPEC_ID:\r\nSoil\r\n$DATE_MEA:\r\n05/18/2016 11:55:14\r\n"
                      "$MEAS_TIM:\r\n600 602\r\n$DATA:\r\n0 63\r\n";
-    QByteArray csv = "channel,counts\n";
+    QByteArray csv = "# live time (s),600\n# start,2016-05-18T11:55:14\n"
+                     "# energy (keV) of channel,-11.4,3.17,1e-4\n# description,Soil\n"
+                     "channel,counts\n";
     for (int i = 0; i < 64; ++i) {
         const QByteArray count = QByteArray::number((i * 37) % 500);
         spe += "   " + count + "\r\n";
@@ -230,7 +232,8 @@ int main(int argc, char** argv) {
                      "</EnergyCalibration>\n<RadMeasurement id=\"m\"><MeasurementClassCode>"
                      "Foreground</MeasurementClassCode><StartDateTime>2026-12-01T08:00:00Z"
                      "</StartDateTime><Spectrum energyCalibrationReference=\"ec\">"
-                     "<LiveTimeDuration>PT600S</LiveTimeDuration><ChannelData "
+                     "<Remark>Soil</Remark><LiveTimeDuration>PT600S</LiveTimeDuration>"
+                     "<ChannelData "
                      "compressionCode=\"CountedZeroes\">0 3";
     for (int i = 3; i < 64; ++i) {
         n42 += " " + QByteArray::number(1 + (i * 37) % 500);

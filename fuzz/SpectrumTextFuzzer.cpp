@@ -24,6 +24,8 @@ TCalSpectrum EntrySpectrum() {
     s.Channels.fill(-9);
     s.LifeTime = 21;
     s.Dropped = 5;
+    s.SerialNumber = 4;
+    s.SampleID = 3;
     s.Description = "entry";
     s.Start = "2000-01-01T00:00:00";
     return s;
@@ -33,7 +35,8 @@ bool Same(const TCalSpectrum& a, const TCalSpectrum& b) {
     return a.Size == b.Size && a.Offset == b.Offset && a.AdcResolution == b.AdcResolution &&
            std::memcmp(&a.RefVoltage, &b.RefVoltage, sizeof a.RefVoltage) == 0 &&
            a.Channels == b.Channels && a.LifeTime == b.LifeTime && a.Dropped == b.Dropped &&
-           a.Description == b.Description && a.Start == b.Start;
+           a.Description == b.Description && a.Start == b.Start &&
+           a.SerialNumber == b.SerialNumber && a.SampleID == b.SampleID;
 }
 
 void ReadOnce(std::string_view bytes, bool complete) {

@@ -7,7 +7,8 @@
 #
 #   fuzz/run-fuzzers.sh [SECONDS-PER-TARGET]     (default 30)
 #
-# Environment: ZK_FUZZ_BUILD (build folder, default build-fuzz), ZK_FUZZ_TEXTS
+# Environment: ZK_FUZZ_BUILD (build folder, default build-fuzz), ZK_FUZZ_TARGETS
+# (the targets to run, separated by blanks; by default all), ZK_FUZZ_TEXTS
 # (folder of further text files used as nuclide library seeds; by default
 # data/real of a shared/ folder beside the repository, when there is one).
 set -euo pipefail
@@ -17,6 +18,9 @@ build="${ZK_FUZZ_BUILD:-$repo/build-fuzz}"
 texts="${ZK_FUZZ_TEXTS:-$repo/../shared/data/real}"
 targets=(sample_file ewcal rcal peak_list nuclide_library uncertainty_settings instrument_answers
   spectrum_text)
+if [ -n "${ZK_FUZZ_TARGETS:-}" ]; then
+  read -r -a targets <<<"$ZK_FUZZ_TARGETS"
+fi
 
 CC=clang CXX=clang++ cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DZK_FUZZ=ON -DZK_SANITIZE=ON -DZK_BUILD_BENCH=OFF >/dev/null

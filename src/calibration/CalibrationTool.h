@@ -59,10 +59,10 @@ public:
     // --- Spectrum and ROI --------------------------------------------------
     TCalSpectrum Spectrum; // SPECTRUM, Size -1 at creation
     std::int32_t Marker1 = -1;
-    std::int32_t Marker2 = -1;                         // exclusive
-    double Zoom = 1.0;                                 // pixels per channel of the spectrum view
-    TCalSpectrum Roi;                                  // Size -1 at creation
-    TCalSpectrum NetRoi{0, 0, 0, 0, {}, 0, 0, {}, {}}; // all zero at creation
+    std::int32_t Marker2 = -1; // exclusive
+    double Zoom = 1.0;         // pixels per channel of the spectrum view
+    TCalSpectrum Roi;          // Size -1 at creation
+    TCalSpectrum NetRoi{0, 0, 0, 0, {}, 0, 0, {}, {}, -1, -1}; // all zero at creation
     double Mean = 1.0;  // peak position in channels from the first ROI channel
     double Sigma = 1.0; // peak width in channels
 

@@ -37,6 +37,8 @@ QJsonObject TextSpectrumJson(const TTextSpectrum& read) {
         o["Dropped"] = s.Dropped;
         o["Description"] = AnsiToText(s.Description);
         o["Start"] = QString::fromStdString(s.Start);
+        o["SerialNumber"] = s.SerialNumber;
+        o["SampleID"] = s.SampleID;
     }
     o["FileCalibration"] = calibration;
     o["Channels"] = channels;

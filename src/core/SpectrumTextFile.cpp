@@ -385,6 +385,15 @@ void StartForeignSpectrum(TCalSpectrum& s) {
     s.Dropped = 0;
     s.Description.clear();
     s.Start.clear();
+    s.SerialNumber = -1;
+    s.SampleID = -1;
+}
+
+// A serial number or sample ID: a whole number from 0 to 65535, else -1.
+std::int32_t WordNumber(std::string_view text) {
+    std::int64_t v = 0;
+    return TryParseInteger(Trimmed(text), v) && v >= 0 && v <= 65535 ? static_cast<std::int32_t>(v)
+                                                                     : -1;
 }
 
 // Counts `n` channels beyond the sample as dropped (at most 2^31 - 1).
@@ -602,6 +611,10 @@ void ReadCsvComment(const TTextDecoder& in, std::string_view line, TCalSpectrum&
             pos = next + 1;
         }
         cal = c;
+    } else if (key == QLatin1String("serial number")) {
+        s.SerialNumber = WordNumber(value);
+    } else if (key == QLatin1String("sample id")) {
+        s.SampleID = WordNumber(value);
     } else if (key == QLatin1String("description")) {
         s.Description = std::string(Trimmed(value));
     }
@@ -700,6 +713,7 @@ public:
         QString candidateRemark;
         QString candidateId;
         QString remark;
+        std::int32_t serial = -1;
         bool spectrumDone = false;
         while (!Xml.atEnd()) {
             const QXmlStreamReader::TokenType token = Xml.readNext();
@@ -723,6 +737,11 @@ public:
                     candidateStart.clear();
                     candidateRemark.clear();
                     candidateId = Xml.attributes().value(QLatin1String("id")).toString();
+                } else if (element == QLatin1String("RadInstrumentIdentifier") &&
+                           path.size() == 3 &&
+                           path[1] == QLatin1String("RadInstrumentInformation")) {
+                    serial = WordNumber(Xml.readElementText().toStdString());
+                    path.pop_back();
                 } else if (element == QLatin1String("EnergyCalibration") && path.size() == 2) {
                     const QString id = Xml.attributes().value(QLatin1String("id")).toString();
                     calibrations[id] = ReadCoefficients();
@@ -810,6 +829,7 @@ public:
             description += ", measured " + TextToAnsi(start.left(40));
         }
         s.Description = DescriptionWithStart(description, s.Start);
+        s.SerialNumber = serial;
     }
 
 private:

@@ -34,6 +34,10 @@ struct TCalSpectrum {
     std::int32_t Dropped = 0;
     std::string Description;
     std::string Start;
+    // The instrument's serial number and the sample ID that an N42 or CSV
+    // file names (0 to 65535); -1 when it names none.
+    std::int32_t SerialNumber = -1;
+    std::int32_t SampleID = -1;
 };
 
 // A measurement's start as the exchange files carry it and the comment keeps
@@ -99,13 +103,16 @@ QString TextLayoutName(TTextLayout layout);
 // CSV files have lines "channel,counts", the first line may be a header;
 // channel numbers from 0, counts as for SPE. Lines starting with '#' are
 // comments; those the CSV writer makes carry "live time (s)", "start",
-// "energy (keV) of channel" (up to four coefficients, constant first) and
-// "description", each followed by a comma and its value.
+// "energy (keV) of channel" (up to four coefficients, constant first),
+// "serial number", "sample ID" and "description", each followed by a comma
+// and its value (a serial number or sample ID that is not a whole number
+// from 0 to 65535 is passed over).
 // N42-2012 files (XML) give the first Spectrum of the first RadMeasurement
 // of class "Foreground" (else of the first RadMeasurement), its live time,
-// the EnergyCalibration it names, and which measurement it was with its
-// start in the description. Elements nested more than 64 deep, malformed
-// XML and a file without a spectrum are conversion errors.
+// the EnergyCalibration it names, the instrument's RadInstrumentIdentifier
+// as serial number when it is a whole number from 0 to 65535, and which
+// measurement it was, its Remark and its start in the description. Elements nested more than 64
+// deep, malformed XML and a file without a spectrum are conversion errors.
 TTextLayout ReadSpectrumTextFile(const QString& path, char decimalSeparator, TCalSpectrum& spectrum,
                                  TFileCalibration& calibration);
 

@@ -44,7 +44,7 @@ enum class TRefresh {
 // calibration of a fresh, all-zero record with what the file set.
 struct TTextSpectrum {
     TTextLayout Layout = TTextLayout::Unrecognised;
-    TCalSpectrum Spectrum{0, 0, 0, 0, {}, 0, 0, {}, {}};
+    TCalSpectrum Spectrum{0, 0, 0, 0, {}, 0, 0, {}, {}, -1, -1};
     TFileCalibration Calibration{};
 };
 

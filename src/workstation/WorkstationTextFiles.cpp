@@ -178,8 +178,12 @@ QString ApplyTextSpectrum(const TTextSpectrum& read, const QString& name, TSampl
     p.SampleType = 0;
     p.Volume = 1.0f;
     p.Weight = 1.0f;
-    p.SerialNumber = 0;
-    p.SampleID = 0;
+    // An N42 or CSV file may name the instrument and the sample.
+    const auto named = [foreign](std::int32_t number) {
+        return static_cast<std::uint16_t>(foreign ? std::clamp(number, 0, 65535) : 0);
+    };
+    p.SerialNumber = named(spectrum.SerialNumber);
+    p.SampleID = named(spectrum.SampleID);
     s.Sample.Parameter = p;
     if (read.Layout == TTextLayout::Zema || read.Layout == TTextLayout::Heliomat) {
         s.Calibration.ECal = ecal;

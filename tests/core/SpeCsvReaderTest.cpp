@@ -202,6 +202,11 @@ TEST(CsvFile, CommentLinesCarryLiveTimeStartCalibrationAndDescription) {
     EXPECT_EQ(d.Spectrum.Start, "2026-03-04T05:06:07");
     EXPECT_EQ(d.Spectrum.Description, "Soil, field 4, started 2026-03-04T05:06:07");
     EXPECT_EQ(d.Calibration, (TFileCalibration{-12.5, 3.25, 1e-05, 0}));
+    EXPECT_EQ(d.Spectrum.SerialNumber, 812);
+    EXPECT_EQ(d.Spectrum.SampleID, -1); // not named
+    // A serial number that is not a word is passed over.
+    EXPECT_EQ(Decode("# serial number,NAI-77\n0,5\n").Spectrum.SerialNumber, -1);
+    EXPECT_EQ(Decode("# serial number,65536\n0,5\n").Spectrum.SerialNumber, -1);
     // Comment lines alone are no spectrum.
     EXPECT_EQ(Decode("# live time (s),5\n# x,y\n").Layout, TTextLayout::Unrecognised);
 }
@@ -216,6 +221,9 @@ TEST(CsvFile, TextWithCommasButNoNumbersIsNotCsv) {
 
 const std::string N42Head = "<?xml version=\"1.0\"?>\n"
                             "<RadInstrumentData xmlns=\"http://physics.nist.gov/N42/2011/N42\">\n"
+                            " <RadInstrumentInformation id=\"i\">\n"
+                            "  <RadInstrumentIdentifier>1042</RadInstrumentIdentifier>\n"
+                            " </RadInstrumentInformation>\n"
                             " <EnergyCalibration id=\"ec1\">\n"
                             "  <CoefficientValues>-12 3 0.0001</CoefficientValues>\n"
                             " </EnergyCalibration>\n";
@@ -247,6 +255,7 @@ TEST(N42File, TakesTheFirstForegroundMeasurementAndSaysWhich) {
     EXPECT_EQ(d.Calibration, (TFileCalibration{-12, 3, 0.0001, 0}));
     EXPECT_EQ(d.Spectrum.Description,
               "N42 measurement 2 of 3 (fg), foreground, started 2026-12-01T08:00:00Z");
+    EXPECT_EQ(d.Spectrum.SerialNumber, 1042);
 }
 
 TEST(N42File, RemarkOfTheSpectrumGoesIntoTheDescription) {

@@ -638,7 +638,7 @@ TEST(SpaFile, ReadsBackAsHeliomatWithTheCountsAtTheirIndex) {
         s.Sample.Spectrum.Channel[i] = static_cast<float>(3 * i);
     }
     const QByteArray text = SpaFileText(s, 40, 1040, Sep);
-    TCalSpectrum read{0, 0, 0, 0, {}, 0, 0, {}, {}};
+    TCalSpectrum read{0, 0, 0, 0, {}, 0, 0, {}, {}, -1, -1};
     TFileCalibration cal{};
     ASSERT_EQ(Decode(text.toStdString(), read, cal), TTextLayout::Heliomat);
     EXPECT_EQ(read.Size, 1000);

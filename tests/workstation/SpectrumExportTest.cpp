@@ -80,6 +80,11 @@ TEST_P(SpectrumExportRoundTrip, ImportGivesTheSameCountsLiveTimeAndEnergies) {
                   std::nearbyint(original->Sample.Spectrum.Channel[i]))
             << "channel " << i;
     }
+    // N42 and CSV name the instrument, CSV the sample too.
+    EXPECT_EQ(FieldValue(back.Sample.Parameter.SerialNumber),
+              c.Format == TExportFormat::Spe ? 0 : 1042);
+    EXPECT_EQ(FieldValue(back.Sample.Parameter.SampleID),
+              c.Format == TExportFormat::Csv ? 2317 : 0);
     // The start that the comment names comes back, named once.
     const QString comment = CommentOf(back);
     EXPECT_EQ(comment.count(QStringLiteral("started 2016-05-18T11:55:14")), 1)
