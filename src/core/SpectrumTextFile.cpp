@@ -729,10 +729,15 @@ public:
                 }
                 if (element == QLatin1String("RadMeasurement") && path.size() == 2) {
                     current = ++measurements;
+                    if (chosenForeground) {
+                        // The choice is made: later measurements are only counted.
+                        Xml.skipCurrentElement();
+                        path.pop_back();
+                        continue;
+                    }
                     currentForeground = false;
                     spectrumDone = false;
-                    candidate = TCalSpectrum{};
-                    candidate->Size = 0;
+                    candidate.reset();
                     candidateReference.clear();
                     candidateStart.clear();
                     candidateRemark.clear();
@@ -747,20 +752,32 @@ public:
                     calibrations[id] = ReadCoefficients();
                     path.pop_back();
                 } else if (current != 0 && path.size() == 3 &&
+                           path[1] == QLatin1String("RadMeasurement") &&
                            element == QLatin1String("MeasurementClassCode")) {
                     currentForeground =
                         Xml.readElementText().trimmed() == QLatin1String("Foreground");
                     path.pop_back();
                 } else if (current != 0 && path.size() == 3 &&
+                           path[1] == QLatin1String("RadMeasurement") &&
                            element == QLatin1String("StartDateTime")) {
                     candidateStart = Xml.readElementText().trimmed();
                     path.pop_back();
                 } else if (current != 0 && path.size() == 3 &&
+                           path[1] == QLatin1String("RadMeasurement") &&
                            element == QLatin1String("Spectrum") && !spectrumDone) {
+                    if (chosen != 0 && !currentForeground) {
+                        // A measurement that cannot replace the one chosen.
+                        Xml.skipCurrentElement();
+                        path.pop_back();
+                        continue;
+                    }
+                    candidate.emplace();
+                    candidate->Size = 0;
                     candidateReference = Xml.attributes()
                                              .value(QLatin1String("energyCalibrationReference"))
                                              .toString();
-                } else if (current != 0 && path.size() == 4 && !spectrumDone &&
+                } else if (candidate && path.size() == 4 && !spectrumDone &&
+                           path[1] == QLatin1String("RadMeasurement") &&
                            path[2] == QLatin1String("Spectrum")) {
                     if (element == QLatin1String("Remark") && candidateRemark.isEmpty()) {
                         candidateRemark = Xml.readElementText().simplified();
@@ -779,7 +796,8 @@ public:
                 }
             } else if (token == QXmlStreamReader::EndElement) {
                 if (!path.empty()) {
-                    if (path.size() == 3 && path.back() == QLatin1String("Spectrum")) {
+                    if (path.size() == 3 && path.back() == QLatin1String("Spectrum") &&
+                        path[1] == QLatin1String("RadMeasurement")) {
                         spectrumDone = true;
                     }
                     if (path.size() == 2 && path.back() == QLatin1String("RadMeasurement") &&

@@ -282,6 +282,18 @@ TEST(N42File, CountedZeroesBeyondTheSampleAreCountedNotStored) {
     EXPECT_EQ(d.Spectrum.Dropped, 2147483647);
 }
 
+TEST(N42File, MeasurementsThatCannotBeChosenAreCountedNotRead) {
+    // Once a foreground is chosen, later spectra are not read (their bad
+    // counts raise nothing); so are those of later non-foreground ones.
+    const TDecoded d = Decode(N42Head + N42Measurement("bg", "Background", "1 1") +
+                              N42Measurement("bg2", "Background", "x") +
+                              N42Measurement("fg", "Foreground", "3 4") +
+                              N42Measurement("fg2", "Foreground", "y") + "</RadInstrumentData>");
+    ASSERT_EQ(d.Layout, TTextLayout::N42);
+    EXPECT_EQ(d.Spectrum.Channels[1], 4);
+    EXPECT_EQ(d.Spectrum.Description.substr(0, 28), "N42 measurement 3 of 4 (fg),");
+}
+
 TEST(N42File, WithoutForegroundTakesTheFirstMeasurement) {
     const TDecoded d = Decode(N42Head + N42Measurement("a", "Background", "4 4") +
                               N42Measurement("b", "Calibration", "1") + "</RadInstrumentData>");
