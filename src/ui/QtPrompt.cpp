@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QRegularExpression>
 
 void TQtPrompt::ShowMessage(const QString& text) {
     QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), text, QMessageBox::Ok,
@@ -30,6 +31,12 @@ QString TQtPrompt::QtFilter(const QString& filter) {
     return out.join(";;");
 }
 
+QString TQtPrompt::FilterSuffix(const QString& chosen, const QString& fallback) {
+    static const QRegularExpression single(QStringLiteral("\\(\\*\\.([A-Za-z0-9]+)\\)$"));
+    const QRegularExpressionMatch m = single.match(chosen.trimmed());
+    return m.hasMatch() ? m.captured(1) : fallback;
+}
+
 QString TQtPrompt::RunFileDialog(const TFileDialogOptions& options, bool save) {
     QFileDialog dialog(Parent);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
@@ -42,6 +49,13 @@ QString TQtPrompt::RunFileDialog(const TFileDialogOptions& options, bool save) {
         suffix.remove(0, 1);
     }
     dialog.setDefaultSuffix(suffix);
+    if (save) {
+        // A name typed without extension takes that of the chosen format.
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                         [&dialog, suffix](const QString& chosen) {
+                             dialog.setDefaultSuffix(FilterSuffix(chosen, suffix));
+                         });
+    }
     if (!LastDirectory.isEmpty()) {
         dialog.setDirectory(LastDirectory);
     }

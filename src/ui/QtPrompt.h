@@ -22,6 +22,11 @@ public:
     // "Desc (*.a)|*.a|Other|*.b" -> Qt's "Desc (*.a);;Other (*.b)".
     static QString QtFilter(const QString& filter);
 
+    // The suffix a save dialog adds to a name typed without one when the
+    // Qt filter `chosen` is selected: the extension of a filter with one
+    // pattern "*.ext", else `fallback` (the dialog's default extension).
+    static QString FilterSuffix(const QString& chosen, const QString& fallback);
+
 private:
     QString RunFileDialog(const TFileDialogOptions& options, bool save);
 

@@ -2,11 +2,14 @@
 // and CSV, and the chosen name's extension decides what is written.
 #include "SampleFixtures.h"
 #include "ScriptedPrompt.h"
+#include "core/SpectrumExportFiles.h"
 #include "ui/PaekAnalyserForm.h"
+#include "ui/QtPrompt.h"
 
 #include <QAction>
 #include <QFile>
 #include <QTemporaryDir>
+
 #include <QtTest>
 
 class ExportFormatsTest : public QObject {
@@ -20,6 +23,35 @@ class ExportFormatsTest : public QObject {
     }
 
 private slots:
+    void typedNameTakesTheChosenFiltersExtension_data() {
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QString>("suffix");
+        QTest::newRow("SPA") << "Spectrum text file (*.SPA)"
+                             << "SPA";
+        QTest::newRow("N42") << "N42-2012 spectrum (*.n42)"
+                             << "n42";
+        QTest::newRow("all files") << "All spectrum text files (*.*)"
+                                   << "SPA";
+        QTest::newRow("two patterns") << "Spectra (*.spe *.csv)"
+                                      << "SPA";
+    }
+
+    void typedNameTakesTheChosenFiltersExtension() {
+        QFETCH(QString, filter);
+        QFETCH(QString, suffix);
+        QCOMPARE(TQtPrompt::FilterSuffix(filter, QStringLiteral("SPA")), suffix);
+    }
+
+    void everyExportFilterNamesItsExtension() {
+        const QStringList filters =
+            TQtPrompt::QtFilter(SpectrumExportDialog().Filter).split(QStringLiteral(";;"));
+        QStringList suffixes;
+        for (const QString& f : filters) {
+            suffixes << TQtPrompt::FilterSuffix(f, {});
+        }
+        QCOMPARE(suffixes, (QStringList{"SPA", "spe", "n42", "csv"}));
+    }
+
     void chosenExtensionPicksTheFormat_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QByteArray>("start");
