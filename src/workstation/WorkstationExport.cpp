@@ -1,6 +1,9 @@
 // "Sample" -> "Export" in the exchange formats: SPE, N42-2012 and CSV.
+#include "core/FileDialogs.h"
+#include "workstation/PolynomialFit.h"
 #include "workstation/Workstation.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <vector>
@@ -27,53 +30,6 @@ std::optional<double> EnergyOfChannel(const TEnergyCalibration& ecal, double cha
         e = next;
     }
     return std::nullopt;
-}
-
-// Least-squares polynomial of `degree` through (i, y[i]); the abscissa is
-// scaled to [0, 1] for the normal equations and the coefficients scaled back.
-std::optional<TFileCalibration> FitPolynomial(const std::vector<double>& y, int degree) {
-    const int n = static_cast<int>(y.size());
-    const int m = degree + 1;
-    const double scale = n > 1 ? n - 1 : 1;
-    std::array<std::array<double, 5>, 4> a{};
-    for (int i = 0; i < n; ++i) {
-        const double x = i / scale;
-        std::array<double, 4> powers{1, x, x * x, x * x * x};
-        for (int r = 0; r < m; ++r) {
-            for (int c = 0; c < m; ++c) {
-                a[r][c] += powers[r] * powers[c];
-            }
-            a[r][4] += powers[r] * y[static_cast<std::size_t>(i)];
-        }
-    }
-    for (int col = 0; col < m; ++col) {
-        int pivot = col;
-        for (int r = col + 1; r < m; ++r) {
-            if (std::abs(a[r][col]) > std::abs(a[pivot][col])) {
-                pivot = r;
-            }
-        }
-        std::swap(a[col], a[pivot]);
-        if (!(std::abs(a[col][col]) > 1e-300)) {
-            return std::nullopt;
-        }
-        for (int r = 0; r < m; ++r) {
-            if (r != col) {
-                const double f = a[r][col] / a[col][col];
-                for (int c = col; c < 5; ++c) {
-                    a[r][c] -= f * a[col][c];
-                }
-            }
-        }
-    }
-    TFileCalibration result{};
-    for (int k = 0; k < m; ++k) {
-        result[static_cast<std::size_t>(k)] = a[k][4] / a[k][k] / std::pow(scale, k);
-        if (!std::isfinite(result[static_cast<std::size_t>(k)])) {
-            return std::nullopt;
-        }
-    }
-    return result;
 }
 
 // The largest distance, in channels, between index i and the channel of the
@@ -113,11 +69,17 @@ std::optional<TFileCalibration> EnergyOfChannelFit(const TSampleFile& sample) {
         // A straight line inverts exactly.
         return TFileCalibration{-static_cast<double>(ecal.C0) / ecal.C1, 1.0 / ecal.C1, 0, 0};
     }
-    const std::optional<TFileCalibration> quadratic = FitPolynomial(energies, 2);
+    std::vector<double> indices(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        indices[static_cast<std::size_t>(i)] = i;
+    }
+    const std::optional<TFileCalibration> quadratic =
+        FitLeastSquaresPolynomial(indices, energies, 2);
     if (quadratic && LargestChannelError(ecal, *quadratic, n) <= 0.05) {
         return quadratic;
     }
-    return n >= 4 ? FitPolynomial(energies, 3) : quadratic;
+    const std::optional<TFileCalibration> cubic = FitLeastSquaresPolynomial(indices, energies, 3);
+    return cubic ? cubic : quadratic;
 }
 
 } // namespace
@@ -134,6 +96,25 @@ TCommandResult TWorkstation::ExportSpectrumAs(const QString& path, char decimalS
     }
     TExportExtras extras;
     extras.EnergyOfChannel = EnergyOfChannelFit(sample);
+    const int channels = std::min<int>(sample.Sample.Spectrum.Size, MaxChannels);
+    QStringList notes;
+    if (extras.EnergyOfChannel) {
+        // A calibration the file's polynomial cannot follow closely is
+        // written all the same, but not without saying so.
+        const double off =
+            LargestChannelError(sample.Calibration.ECal, *extras.EnergyOfChannel, channels);
+        if (off > 0.1) {
+            notes << QStringLiteral("%1: the energy calibration is written as a "
+                                    "polynomial of the channel that is up to %2 "
+                                    "channels off the sample's.")
+                         .arg(NativePath(path))
+                         .arg(off, 0, 'f', 2);
+        }
+    } else if (channels >= 2) {
+        notes << QStringLiteral("%1: the sample's energy calibration cannot be turned "
+                                "into energies of the channels; it was left out.")
+                     .arg(NativePath(path));
+    }
     // The record keeps no start; an imported sample's comment names it.
     extras.Start = MeasurementStartOfComment(
         std::string_view(reinterpret_cast<const char*>(sample.Comment + 1), sample.Comment[0]));
@@ -154,6 +135,8 @@ TCommandResult TWorkstation::ExportSpectrumAs(const QString& path, char decimalS
     if (!WriteSpaFile(path, bytes, error)) {
         result.Status = CommandFailed;
         result.Messages << error;
+    } else {
+        result.Messages << notes;
     }
     return result;
 }

@@ -5,6 +5,7 @@
 #include "core/FileDialogs.h"
 #include "core/NumberFormat.h"
 #include "core/Single.h"
+#include "workstation/PolynomialFit.h"
 #include "workstation/Workstation.h"
 
 #include <QFileInfo>
@@ -13,6 +14,7 @@
 #include <array>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 namespace {
 
@@ -33,35 +35,6 @@ std::optional<std::int64_t> EnergyAtChannel(const TSampleFile& sample, double ch
     return Round(energy);
 }
 
-// Solves the 4x4 system a x = b by elimination with partial pivoting; false
-// when it is singular.
-bool SolveFour(std::array<std::array<double, 5>, 4> a, std::array<double, 4>& x) {
-    for (int col = 0; col < 4; ++col) {
-        int pivot = col;
-        for (int row = col + 1; row < 4; ++row) {
-            if (std::abs(a[row][col]) > std::abs(a[pivot][col])) {
-                pivot = row;
-            }
-        }
-        if (!(std::abs(a[pivot][col]) > 1e-12)) {
-            return false;
-        }
-        std::swap(a[col], a[pivot]);
-        for (int row = 0; row < 4; ++row) {
-            if (row != col) {
-                const double f = a[row][col] / a[col][col];
-                for (int k = col; k < 5; ++k) {
-                    a[row][k] -= f * a[col][k];
-                }
-            }
-        }
-    }
-    for (int k = 0; k < 4; ++k) {
-        x[k] = a[k][4] / a[k][k];
-    }
-    return std::all_of(x.begin(), x.end(), [](double v) { return std::isfinite(v); });
-}
-
 // Turns a file's energy-of-channel polynomial into the channel-of-energy
 // calibration: exactly for a straight line, otherwise by a least-squares
 // cubic over channels 0 to size - 1, where the energy must rise. Returns the
@@ -78,16 +51,8 @@ QString ChannelOfEnergy(const TFileCalibration& c, int size, TEnergyCalibration&
         return QStringLiteral("a curved energy calibration needs at least 4 channels");
     }
     const auto energy = [&c](double ch) { return c[0] + ch * (c[1] + ch * (c[2] + ch * c[3])); };
-    const double e0 = energy(0);
-    const double e1 = energy(size - 1);
-    if (!(e1 > e0)) {
-        return QStringLiteral("the energy calibration does not rise over the spectrum");
-    }
-    // The fit runs on u = (E - mid) / half, within -1 to 1, and is expanded
-    // into powers of E afterwards.
-    const double mid = (e0 + e1) / 2;
-    const double half = (e1 - e0) / 2;
-    std::array<std::array<double, 5>, 4> normal{};
+    std::vector<double> energies(static_cast<std::size_t>(size));
+    std::vector<double> channels(static_cast<std::size_t>(size));
     double previous = -std::numeric_limits<double>::infinity();
     for (int ch = 0; ch < size; ++ch) {
         const double e = energy(ch);
@@ -95,26 +60,14 @@ QString ChannelOfEnergy(const TFileCalibration& c, int size, TEnergyCalibration&
             return QStringLiteral("the energy calibration does not rise over the spectrum");
         }
         previous = e;
-        const double u = (e - mid) / half;
-        const std::array<double, 4> p{1, u, u * u, u * u * u};
-        for (int i = 0; i < 4; ++i) {
-            for (int j = 0; j < 4; ++j) {
-                normal[i][j] += p[i] * p[j];
-            }
-            normal[i][4] += p[i] * ch;
-        }
+        energies[static_cast<std::size_t>(ch)] = e;
+        channels[static_cast<std::size_t>(ch)] = ch;
     }
-    std::array<double, 4> b{};
-    if (!SolveFour(normal, b)) {
+    const std::optional<std::array<double, 4>> e = FitLeastSquaresPolynomial(energies, channels, 3);
+    if (!e) {
         return QStringLiteral("the energy calibration cannot be converted to channels");
     }
-    // ch = b0 + b1 u + b2 u^2 + b3 u^3 with u = (E - mid) / half.
-    const double s1 = 1 / half;
-    const double m = -mid / half;
-    std::array<double, 4> e{b[0] + b[1] * m + b[2] * m * m + b[3] * m * m * m,
-                            b[1] * s1 + 2 * b[2] * m * s1 + 3 * b[3] * m * m * s1,
-                            b[2] * s1 * s1 + 3 * b[3] * m * s1 * s1, b[3] * s1 * s1 * s1};
-    ecal = {ToSingle(e[0]), ToSingle(e[1]), ToSingle(e[2]), ToSingle(e[3])};
+    ecal = {ToSingle((*e)[0]), ToSingle((*e)[1]), ToSingle((*e)[2]), ToSingle((*e)[3])};
     return {};
 }
 

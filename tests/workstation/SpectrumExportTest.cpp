@@ -148,12 +148,30 @@ TEST(SpectrumExport, CalibrationThatCannotBeInvertedIsLeftOut) {
     TWorkstation session;
     session.State.MeasuredSample = *MeasuredSample(512, {100, -1, 0, 0});
     const QString path = dir.filePath(QStringLiteral("x.spe"));
-    ASSERT_TRUE(session.ExportSpectrumAs(path, '.', TExportFormat::Spe).Ok());
+    const TCommandResult r = session.ExportSpectrumAs(path, '.', TExportFormat::Spe);
+    ASSERT_TRUE(r.Ok());
+    EXPECT_NE(r.MessageText().indexOf("it was left out"), -1) << r.MessageText().toStdString();
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QByteArray bytes = f.readAll();
     EXPECT_FALSE(bytes.contains("$MCA_CAL:"));
     EXPECT_TRUE(bytes.contains("$DATA:\r\n0 511\r\n"));
+}
+
+TEST(SpectrumExport, CalibrationTheCubicCannotFollowIsWrittenAndNamed) {
+    // Channel rises with the square of the energy: the energy of the channel
+    // is a square root, which no cubic follows to a tenth of a channel.
+    QTemporaryDir dir;
+    TWorkstation session;
+    session.State.MeasuredSample = *MeasuredSample(4096, {0, 0.05f, 6e-4f, 0});
+    const QString path = dir.filePath(QStringLiteral("x.n42"));
+    const TCommandResult r = session.ExportSpectrumAs(path, '.', TExportFormat::N42);
+    ASSERT_TRUE(r.Ok());
+    EXPECT_NE(r.MessageText().indexOf("channels off the sample's"), -1)
+        << r.MessageText().toStdString();
+    // A sound calibration is written without a word.
+    session.State.MeasuredSample = *MeasuredSample(4096, {2, 1.3f, 2e-5f, 0});
+    EXPECT_TRUE(session.ExportSpectrumAs(path, '.', TExportFormat::N42).Messages.isEmpty());
 }
 
 } // namespace
