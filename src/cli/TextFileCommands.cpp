@@ -1,5 +1,6 @@
 #include "cli/TextFileCommands.h"
 
+#include "cli/AnalysisSetup.h"
 #include "cli/CliSupport.h"
 #include "core/Ansi.h"
 #include "core/SampleFiles.h"
@@ -190,5 +191,7 @@ int RunExportCommand(const QStringList& args, QTextStream& out, QTextStream& err
         err << result.MessageText() << Qt::endl;
         return FileNotUsed;
     }
+    // Notes on a calibration that is left out or written only roughly.
+    WriteMessages(result, err, "note: ");
     return ExitCode::Ok;
 }

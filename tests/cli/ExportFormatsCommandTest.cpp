@@ -81,4 +81,18 @@ TEST(ExportFormatsCommandErrors, UnknownFormatIsAUsageErrorAndWritesNothing) {
     EXPECT_FALSE(QFile::exists(dir.filePath("out.spe")));
 }
 
+TEST(ExportFormatsCommandErrors, CalibrationLeftOutIsANoteOnStandardError) {
+    QTemporaryDir dir;
+    QString error;
+    auto sample = MakeTestSample(64, 3);
+    sample->Calibration.ECal = {100, -1, 0, 0}; // channel falls with energy
+    ASSERT_TRUE(WriteSampleFile(dir.filePath("in.vtb"), *sample, error));
+    QProcess p;
+    p.start(ZKCLI_PATH, {"export", dir.filePath("in.vtb"), "-o", dir.filePath("out.n42")});
+    ASSERT_TRUE(p.waitForFinished(30000));
+    EXPECT_EQ(p.exitCode(), 0);
+    EXPECT_TRUE(p.readAllStandardError().contains("note: "));
+    EXPECT_TRUE(QFile::exists(dir.filePath("out.n42")));
+}
+
 } // namespace
