@@ -16,13 +16,6 @@
 
 namespace {
 
-// Shortest text that reads back to the same single-precision value.
-QJsonValue SingleValue(float v) {
-    char buf[32];
-    const auto r = std::to_chars(buf, buf + sizeof buf, v);
-    return QJsonValue(QString::fromLatin1(buf, r.ptr - buf).toDouble());
-}
-
 const char* SourceName(TResultSource s) {
     switch (s) {
     case TResultSource::Doublet:

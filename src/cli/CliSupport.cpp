@@ -1,5 +1,7 @@
 #include "cli/CliSupport.h"
 
+#include <charconv>
+
 #include "core/NumberFormat.h"
 
 #include <QRegularExpression>
@@ -110,4 +112,14 @@ int ReadOneFile(const QCommandLineParser& parser, const QString& command, const 
     }
     file = files[0];
     return -1;
+}
+
+QString SingleText(float v) {
+    char buf[32];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    return QString::fromLatin1(buf, r.ptr - buf);
+}
+
+QJsonValue SingleValue(float v) {
+    return QJsonValue(SingleText(v).toDouble());
 }

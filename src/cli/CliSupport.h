@@ -6,6 +6,8 @@
 #include "instrument/InstrumentOperations.h"
 
 #include <QCommandLineParser>
+#include <QJsonValue>
+#include <QString>
 #include <QStringList>
 #include <QTextStream>
 
@@ -69,3 +71,8 @@ public:
 private:
     QTextStream& Err;
 };
+
+// The shortest text that reads back to the same single-precision value,
+// always with a point ("0.1", "1e-05"), and that value as a JSON number.
+QString SingleText(float v);
+QJsonValue SingleValue(float v);

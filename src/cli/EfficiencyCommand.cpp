@@ -15,13 +15,6 @@
 
 namespace {
 
-// Shortest text that reads back to the same single-precision value.
-QJsonValue SingleValue(float v) {
-    char buf[32];
-    const auto r = std::to_chars(buf, buf + sizeof buf, v);
-    return QJsonValue(QString::fromLatin1(buf, r.ptr - buf).toDouble());
-}
-
 std::optional<QString> Answer(const QCommandLineParser& parser, const QCommandLineOption& option) {
     return parser.isSet(option) ? std::optional<QString>(parser.value(option)) : std::nullopt;
 }
