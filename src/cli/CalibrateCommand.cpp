@@ -131,17 +131,11 @@ int RunLocateCommand(const QStringList& args, QTextStream& out, QTextStream& err
     parser.addOptions({roi, json, decimalPoint});
     parser.addPositionalArgument(QStringLiteral("FILE"),
                                  QStringLiteral("A sample file (.vtb) or a spectrum text file."));
-    const int parsed = ParseArguments(parser, command, args, out, err);
-    if (parsed >= 0) {
-        return parsed;
-    }
     char separator = '.';
-    if (const int code = ReadDecimalPoint(parser, command, decimalPoint, separator, err);
-        code >= 0) {
-        return code;
-    }
     QString file;
-    if (const int code = ReadOneFile(parser, command, QStringLiteral("spectrum file"), file, err);
+    if (const int code =
+            ParseOneFileCommand(parser, command, args, decimalPoint,
+                                QStringLiteral("spectrum file"), separator, file, out, err);
         code >= 0) {
         return code;
     }

@@ -114,6 +114,19 @@ int ReadOneFile(const QCommandLineParser& parser, const QString& command, const 
     return -1;
 }
 
+int ParseOneFileCommand(QCommandLineParser& parser, const QString& command, const QStringList& args,
+                        const QCommandLineOption& decimalPoint, const QString& kind,
+                        char& separator, QString& file, QTextStream& out, QTextStream& err) {
+    if (const int parsed = ParseArguments(parser, command, args, out, err); parsed >= 0) {
+        return parsed;
+    }
+    if (const int code = ReadDecimalPoint(parser, command, decimalPoint, separator, err);
+        code >= 0) {
+        return code;
+    }
+    return ReadOneFile(parser, command, kind, file, err);
+}
+
 QString SingleText(float v) {
     char buf[32];
     const auto r = std::to_chars(buf, buf + sizeof buf, v);

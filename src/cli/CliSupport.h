@@ -58,6 +58,13 @@ int ReadDecimalPoint(const QCommandLineParser& parser, const QString& command,
 int ReadOneFile(const QCommandLineParser& parser, const QString& command, const QString& kind,
                 QString& file, QTextStream& err);
 
+// The three steps of a command on one file with --decimal-point:
+// ParseArguments, ReadDecimalPoint and ReadOneFile. -1 to go on with
+// `separator` and `file` set, or the exit code of the step that ended it.
+int ParseOneFileCommand(QCommandLineParser& parser, const QString& command, const QStringList& args,
+                        const QCommandLineOption& decimalPoint, const QString& kind,
+                        char& separator, QString& file, QTextStream& out, QTextStream& err);
+
 // Prints the progress of a download, one line per sample, to standard error.
 class TConsoleProgress : public TDownloadProgress {
 public:

@@ -17,17 +17,11 @@ int RunLibraryCommand(const QStringList& args, QTextStream& out, QTextStream& er
     const QCommandLineOption decimalPoint = MakeDecimalPointOption();
     parser.addOption(decimalPoint);
     parser.addPositionalArgument(QStringLiteral("FILE.txt"), QStringLiteral("The library file."));
-    const int parsed = ParseArguments(parser, command, args, out, err);
-    if (parsed >= 0) {
-        return parsed;
-    }
     char separator = '.';
-    if (const int code = ReadDecimalPoint(parser, command, decimalPoint, separator, err);
-        code >= 0) {
-        return code;
-    }
     QString file;
-    if (const int code = ReadOneFile(parser, command, QStringLiteral("library file"), file, err);
+    if (const int code =
+            ParseOneFileCommand(parser, command, args, decimalPoint, QStringLiteral("library file"),
+                                separator, file, out, err);
         code >= 0) {
         return code;
     }

@@ -71,18 +71,11 @@ int RunImportCommand(const QStringList& args, QTextStream& out, QTextStream& err
     const QCommandLineOption decimalPoint = MakeDecimalPointOption();
     parser.addOptions({output, into, json, decimalPoint});
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The spectrum text file."));
-    const int parsed = ParseArguments(parser, command, args, out, err);
-    if (parsed >= 0) {
-        return parsed;
-    }
     char separator = '.';
-    if (const int code = ReadDecimalPoint(parser, command, decimalPoint, separator, err);
-        code >= 0) {
-        return code;
-    }
     QString file;
     if (const int code =
-            ReadOneFile(parser, command, QStringLiteral("spectrum text file"), file, err);
+            ParseOneFileCommand(parser, command, args, decimalPoint,
+                                QStringLiteral("spectrum text file"), separator, file, out, err);
         code >= 0) {
         return code;
     }
@@ -144,17 +137,11 @@ int RunExportCommand(const QStringList& args, QTextStream& out, QTextStream& err
     const QCommandLineOption decimalPoint = MakeDecimalPointOption();
     parser.addOptions({output, format, decimalPoint});
     parser.addPositionalArgument(QStringLiteral("SAMPLE.vtb"), QStringLiteral("The sample file."));
-    const int parsed = ParseArguments(parser, command, args, out, err);
-    if (parsed >= 0) {
-        return parsed;
-    }
     char separator = '.';
-    if (const int code = ReadDecimalPoint(parser, command, decimalPoint, separator, err);
-        code >= 0) {
-        return code;
-    }
     QString file;
-    if (const int code = ReadOneFile(parser, command, QStringLiteral("sample file"), file, err);
+    if (const int code =
+            ParseOneFileCommand(parser, command, args, decimalPoint, QStringLiteral("sample file"),
+                                separator, file, out, err);
         code >= 0) {
         return code;
     }
