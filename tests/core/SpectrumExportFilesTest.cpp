@@ -168,6 +168,15 @@ TEST(N42FileText, WellFormedWithTheMeasuredSpectrum) {
     EXPECT_EQ(r.Remark, "soil <2 mm> & dried");
 }
 
+TEST(N42FileText, RemarkReadsTheCommentAsWindows1252) {
+    auto s = SmallSample();
+    const std::string comment = "5 \x80 per g\x96"
+                                "dried";
+    s->Comment[0] = static_cast<std::uint8_t>(comment.size());
+    std::copy(comment.begin(), comment.end(), s->Comment + 1);
+    EXPECT_EQ(ReadN42(N42FileText(*s, {})).Remark, QStringLiteral("5 \u20AC per g\u2013dried"));
+}
+
 TEST(N42FileText, WithoutCalibrationOrStartLeavesThemOut) {
     const auto s = SmallSample();
     const QByteArray bytes = N42FileText(*s, {});
