@@ -522,8 +522,14 @@ void ReadSpe(TTextDecoder& in, std::string_view line, TCalSpectrum& s, TFileCali
             }
             std::int64_t channel = first;
             while (const auto v = nextValue()) {
-                for (const std::string_view word : WordsOf(*v)) {
-                    StoreCount(s, channel++, CountOf(in, word));
+                // Most lines hold one count: read the words in place.
+                const std::string_view values = *v;
+                std::size_t pos = 0;
+                while ((pos = values.find_first_not_of(" \t", pos)) != std::string_view::npos) {
+                    const std::size_t end =
+                        std::min(values.find_first_of(" \t", pos), values.size());
+                    StoreCount(s, channel++, CountOf(in, values.substr(pos, end - pos)));
+                    pos = end;
                 }
             }
         } else if (key == "$ENER_FIT:" || key == "$MCA_CAL:") {
