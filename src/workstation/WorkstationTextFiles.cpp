@@ -35,6 +35,21 @@ std::optional<std::int64_t> EnergyAtChannel(const TSampleFile& sample, double ch
     return Round(energy);
 }
 
+// The largest distance, in channels, between channel ch (0 to size - 1)
+// and the channel `ecal` gives for the energy of ch under the file's `c`.
+double LargestChannelError(const TFileCalibration& c, int size, const TEnergyCalibration& ecal) {
+    double worst = 0;
+    for (int ch = 0; ch < size; ++ch) {
+        const double e = c[0] + ch * (c[1] + ch * (c[2] + ch * c[3]));
+        const double back =
+            ecal.C0 +
+            e * (ecal.C1 + e * (static_cast<double>(ecal.C2) + e * static_cast<double>(ecal.C3)));
+        const double off = std::abs(back - ch);
+        worst = std::isnan(off) ? std::numeric_limits<double>::infinity() : std::max(worst, off);
+    }
+    return worst;
+}
+
 // Turns a file's energy-of-channel polynomial into the channel-of-energy
 // calibration: exactly for a straight line, otherwise by a least-squares
 // cubic over channels 0 to size - 1, where the energy must rise. Returns the
@@ -110,6 +125,13 @@ QString ApplyTextSpectrum(const TTextSpectrum& read, const QString& name, TSampl
                 << QStringLiteral("%1 has no energy calibration; the sample's is kept.").arg(name);
         } else if (const QString why = ChannelOfEnergy(c, spectrum.Size, ecal); !why.isEmpty()) {
             return QStringLiteral("%1: %2").arg(name, why);
+        } else if (const double off = LargestChannelError(c, spectrum.Size, ecal); off > 0.1) {
+            // The cubic cannot follow the file's calibration closely: taken
+            // all the same, but not without saying so.
+            notes << QStringLiteral("%1: the energy calibration is taken as a cubic of the "
+                                    "energy that is up to %2 channels off the file's.")
+                         .arg(name)
+                         .arg(off, 0, 'f', 2);
         }
         if (spectrum.Dropped > 0) {
             notes << QStringLiteral("%1: the counts of %2 channels beyond the %3 a sample holds "

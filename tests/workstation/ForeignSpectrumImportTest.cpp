@@ -84,10 +84,22 @@ TEST_F(ForeignImport, StraightLineConvertsExactlyAndKeepsTheValidSamplesCalibrat
 
 TEST_F(ForeignImport, CurvedCalibrationHitsEveryChannelWithinATenth) {
     const std::array<double, 3> e{-10, 3.1, 0.0001};
-    ASSERT_TRUE(Session.ImportSpectrum(Write(SpeWithCalibration("-10 3.1 1.0E-004")), '.').Ok());
+    const TCommandResult r =
+        Session.ImportSpectrum(Write(SpeWithCalibration("-10 3.1 1.0E-004")), '.');
+    ASSERT_TRUE(r.Ok());
+    EXPECT_TRUE(r.Messages.isEmpty());
     for (int ch = 0; ch < 1024; ++ch) {
         ASSERT_NEAR(Roundtrip(e, ch), ch, 0.1) << ch;
     }
+}
+
+TEST_F(ForeignImport, CalibrationTheCubicCannotFollowIsTakenAndNamed) {
+    // Energy as the square of the channel: its channel is a square root,
+    // which no cubic of the energy follows to a tenth of a channel.
+    const TCommandResult r = Session.ImportSpectrum(Write(SpeWithCalibration("0 0.01 0.002")), '.');
+    ASSERT_TRUE(r.Ok());
+    EXPECT_NE(r.MessageText().indexOf("channels off the file's"), -1)
+        << r.MessageText().toStdString();
 }
 
 TEST_F(ForeignImport, InvalidSampleGetsTheDefaultWidthAndEfficiency) {
