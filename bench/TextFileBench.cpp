@@ -68,9 +68,7 @@ std::unique_ptr<TSampleFile> Sample() {
     for (int i = 0; i < 4096; ++i) {
         sample->Sample.Spectrum.Channel[i] = std::stof(Count(i));
     }
-    const std::string comment = "Soil 12, started 2026-12-10T12:00:00";
-    sample->Comment[0] = static_cast<std::uint8_t>(comment.size());
-    std::copy(comment.begin(), comment.end(), sample->Comment + 1);
+    TextToComment(*sample, QStringLiteral("Soil 12, started 2026-12-10T12:00:00"));
     return sample;
 }
 
@@ -119,47 +117,16 @@ void Decode(benchmark::State& state, const std::string& text) {
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(text.size()));
 }
 
-void BM_ReadZemaFile(benchmark::State& state) {
-    ReadFile(state, ZemaText());
-}
-void BM_ReadHeliomatFile(benchmark::State& state) {
-    ReadFile(state, HeliomatText());
-}
-void BM_DecodeZema(benchmark::State& state) {
-    Decode(state, ZemaText());
-}
-void BM_DecodeHeliomat(benchmark::State& state) {
-    Decode(state, HeliomatText());
-}
-
-void BM_ReadSpeFile(benchmark::State& state) {
-    ReadFile(state, SpeText());
-}
-void BM_ReadN42File(benchmark::State& state) {
-    ReadFile(state, N42Text());
-}
-void BM_ReadCsvFile(benchmark::State& state) {
-    ReadFile(state, CsvText());
-}
-void BM_DecodeSpe(benchmark::State& state) {
-    Decode(state, SpeText());
-}
-void BM_DecodeN42(benchmark::State& state) {
-    Decode(state, N42Text());
-}
-void BM_DecodeCsv(benchmark::State& state) {
-    Decode(state, CsvText());
-}
-
 } // namespace
 
-BENCHMARK(BM_ReadSpeFile);
-BENCHMARK(BM_ReadN42File);
-BENCHMARK(BM_ReadCsvFile);
-BENCHMARK(BM_DecodeSpe);
-BENCHMARK(BM_DecodeN42);
-BENCHMARK(BM_DecodeCsv);
-BENCHMARK(BM_ReadZemaFile);
-BENCHMARK(BM_ReadHeliomatFile);
-BENCHMARK(BM_DecodeZema);
-BENCHMARK(BM_DecodeHeliomat);
+// Each file kind read from a file and decoded from memory.
+BENCHMARK_CAPTURE(ReadFile, Spe, SpeText());
+BENCHMARK_CAPTURE(ReadFile, N42, N42Text());
+BENCHMARK_CAPTURE(ReadFile, Csv, CsvText());
+BENCHMARK_CAPTURE(ReadFile, Zema, ZemaText());
+BENCHMARK_CAPTURE(ReadFile, Heliomat, HeliomatText());
+BENCHMARK_CAPTURE(Decode, Spe, SpeText());
+BENCHMARK_CAPTURE(Decode, N42, N42Text());
+BENCHMARK_CAPTURE(Decode, Csv, CsvText());
+BENCHMARK_CAPTURE(Decode, Zema, ZemaText());
+BENCHMARK_CAPTURE(Decode, Heliomat, HeliomatText());

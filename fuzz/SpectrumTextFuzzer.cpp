@@ -59,8 +59,7 @@ void ReadOnce(std::string_view bytes, bool complete) {
     }
     RequireFuzz(read.Spectrum.Size >= -1 && read.Spectrum.Size <= CalChannels);
     RequireFuzz(read.Spectrum.Dropped >= 0);
-    if (read.Layout == TTextLayout::Spe || read.Layout == TTextLayout::Csv ||
-        read.Layout == TTextLayout::N42) {
+    if (IsExchangeLayout(read.Layout)) {
         RequireFuzz(read.Spectrum.Size >= 0 && read.Spectrum.Size <= MaxChannels);
         // A start the reader gives is one it accepts, and the comment keeps it.
         RequireFuzz(MeasurementStartText(read.Spectrum.Start) == read.Spectrum.Start);

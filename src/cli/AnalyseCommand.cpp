@@ -183,7 +183,7 @@ int RunAnalyseCommand(const QStringList& args, QTextStream& out, QTextStream& er
     }
     options.DetailedResults = parser.isSet(detailed);
     const bool several = files.size() > 1;
-    TNotesGiven notes;
+    QStringList notesGiven;
 
     // Analyses one file in a session of its own; returns -1 with `result`
     // filled, or the exit code of a lone run.
@@ -205,7 +205,7 @@ int RunAnalyseCommand(const QStringList& args, QTextStream& out, QTextStream& er
             }
             return UsageError(parser, command, reason, err);
         }
-        if (const int code = SolveAnalysis(session, parser, setup, command, err, &notes);
+        if (const int code = SolveAnalysis(session, parser, setup, command, err, &notesGiven);
             code >= 0) {
             return code;
         }

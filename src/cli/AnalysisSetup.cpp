@@ -94,7 +94,7 @@ int OpenAnalysisSamples(TWorkstation& session, const QCommandLineParser& parser,
 
 int SolveAnalysis(TWorkstation& session, const QCommandLineParser& parser,
                   const TAnalysisSetupOptions& options, const QString& command, QTextStream& err,
-                  TNotesGiven* notes) {
+                  QStringList* notesGiven) {
     const int peaks = UsablePeaks(session.State.MeasuredSample.PeakList);
     std::optional<TBoolArray> selection;
     if (parser.isSet(options.Trapezoid)) {
@@ -137,10 +137,10 @@ int SolveAnalysis(TWorkstation& session, const QCommandLineParser& parser,
     } else if (loaded != TUncertaintyLoadStatus::Loaded) {
         note = QStringLiteral("note: %1; total uncertainties are left out").arg(loadError);
     }
-    if (!note.isEmpty() && (notes == nullptr || !notes->Texts.contains(note))) {
+    if (!note.isEmpty() && (notesGiven == nullptr || !notesGiven->contains(note))) {
         err << note << Qt::endl;
-        if (notes != nullptr) {
-            notes->Texts << note;
+        if (notesGiven != nullptr) {
+            *notesGiven << note;
         }
     }
     return -1;

@@ -31,18 +31,13 @@ int OpenAnalysisSamples(TWorkstation& session, const QCommandLineParser& parser,
                         const TAnalysisSetupOptions& options, const QString& file,
                         QTextStream& err);
 
-// The notes already written in a run over several files, so that a note
-// that is the same for every file is written once.
-struct TNotesGiven {
-    QStringList Texts;
-};
-
 // Second step: solves the doublets (--doublets) and the trapezoid peaks
 // (--trapezoid all|I,J,...) and loads the uncertainty settings
 // (--uncertainties; missing or unreadable settings leave the total
-// uncertainties out, with a note, written once per run when `notes` is
-// given). Returns -1 to go on, or ExitCode::Usage after reporting a bad
+// uncertainties out, with a note; when `notesGiven` is given, a note already
+// in it is not written again, so a run over several files gives it once). Returns -1 to go on, or
+// ExitCode::Usage after reporting a bad
 // --trapezoid list.
 int SolveAnalysis(TWorkstation& session, const QCommandLineParser& parser,
                   const TAnalysisSetupOptions& options, const QString& command, QTextStream& err,
-                  TNotesGiven* notes = nullptr);
+                  QStringList* notesGiven = nullptr);

@@ -1,10 +1,10 @@
 #include "cli/CliSupport.h"
 
-#include <charconv>
-
 #include "core/NumberFormat.h"
 
 #include <QRegularExpression>
+
+#include <charconv>
 
 const char* const ExitCodeHelp =
     "Exit codes:\n"
@@ -127,12 +127,8 @@ int ParseOneFileCommand(QCommandLineParser& parser, const QString& command, cons
     return ReadOneFile(parser, command, kind, file, err);
 }
 
-QString SingleText(float v) {
+QJsonValue SingleValue(float v) {
     char buf[32];
     const auto r = std::to_chars(buf, buf + sizeof buf, v);
-    return QString::fromLatin1(buf, r.ptr - buf);
-}
-
-QJsonValue SingleValue(float v) {
-    return QJsonValue(SingleText(v).toDouble());
+    return QJsonValue(QString::fromLatin1(buf, r.ptr - buf).toDouble());
 }

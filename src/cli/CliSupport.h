@@ -7,7 +7,6 @@
 
 #include <QCommandLineParser>
 #include <QJsonValue>
-#include <QString>
 #include <QStringList>
 #include <QTextStream>
 
@@ -79,7 +78,6 @@ private:
     QTextStream& Err;
 };
 
-// The shortest text that reads back to the same single-precision value,
-// always with a point ("0.1", "1e-05"), and that value as a JSON number.
-QString SingleText(float v);
+// A single-precision value as the JSON number of the shortest text that
+// reads back to it ("0.1", not 0.10000000149011612).
 QJsonValue SingleValue(float v);

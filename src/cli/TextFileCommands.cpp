@@ -33,8 +33,7 @@ QJsonObject TextSpectrumJson(const TTextSpectrum& read) {
     o["AdcResolution"] = s.AdcResolution;
     o["RefVoltage"] = s.RefVoltage;
     o["LifeTime"] = s.LifeTime;
-    if (read.Layout == TTextLayout::Spe || read.Layout == TTextLayout::Csv ||
-        read.Layout == TTextLayout::N42) {
+    if (IsExchangeLayout(read.Layout)) {
         o["Dropped"] = s.Dropped;
         o["Description"] = AnsiToText(s.Description);
         o["Start"] = QString::fromStdString(s.Start);

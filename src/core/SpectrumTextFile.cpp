@@ -552,10 +552,7 @@ void ReadSpe(TTextDecoder& in, std::string_view line, TCalSpectrum& s, TFileCali
             }
         }
     }
-    const auto allZero = [](const TFileCalibration& c) {
-        return std::all_of(c.begin(), c.end(), [](double x) { return x == 0; });
-    };
-    cal = allZero(mcaCal) ? enerFit : mcaCal;
+    cal = IsAllZero(mcaCal) ? enerFit : mcaCal;
     std::string description;
     AppendDescription(description, id);
     s.Start = SpeStart(date);
@@ -1033,6 +1030,14 @@ std::string MeasurementStartOfComment(std::string_view comment) {
     }
     const std::string_view rest = comment.substr(at + marker.size());
     return MeasurementStartText(rest.substr(0, rest.find_first_of(" ,;")));
+}
+
+bool IsExchangeLayout(TTextLayout layout) {
+    return layout == TTextLayout::Spe || layout == TTextLayout::Csv || layout == TTextLayout::N42;
+}
+
+bool IsAllZero(const TFileCalibration& calibration) {
+    return std::all_of(calibration.begin(), calibration.end(), [](double c) { return c == 0; });
 }
 
 QString TextLayoutName(TTextLayout layout) {

@@ -71,6 +71,14 @@ enum class TTextLayout : std::uint8_t {
     Unrecognised = 255,
 };
 
+// SPE, CSV and N42: the exchange layouts, whose files name their own
+// description, start and (N42, CSV) instrument, and whose calibration gives
+// the energy of the channel.
+bool IsExchangeLayout(TTextLayout layout);
+
+// True when every coefficient is zero: the file gives no calibration.
+bool IsAllZero(const TFileCalibration& calibration);
+
 // The layout's name as the calibration tool's caption shows it: "ZEMA",
 // "Vintrava", "HELIOMAT7xx", "SPE", "CSV", "N42"; empty for Unrecognised.
 QString TextLayoutName(TTextLayout layout);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <limits>
 
 std::optional<std::array<double, 4>>
 FitLeastSquaresPolynomial(const std::vector<double>& x, const std::vector<double>& y, int degree) {
@@ -65,4 +66,19 @@ FitLeastSquaresPolynomial(const std::vector<double>& x, const std::vector<double
         return std::nullopt;
     }
     return result;
+}
+
+double LargestChannelError(const std::array<double, 4>& energyOfChannel,
+                           const TEnergyCalibration& ecal, int channels) {
+    const std::array<double, 4>& c = energyOfChannel;
+    double worst = 0;
+    for (int ch = 0; ch < channels; ++ch) {
+        const double e = c[0] + ch * (c[1] + ch * (c[2] + ch * c[3]));
+        const double back =
+            ecal.C0 +
+            e * (ecal.C1 + e * (static_cast<double>(ecal.C2) + e * static_cast<double>(ecal.C3)));
+        const double off = std::abs(back - ch);
+        worst = std::isnan(off) ? std::numeric_limits<double>::infinity() : std::max(worst, off);
+    }
+    return worst;
 }

@@ -3,6 +3,8 @@
 // energy) for the exchange files.
 #pragma once
 
+#include "core/sample_types.h"
+
 #include <array>
 #include <optional>
 #include <vector>
@@ -16,3 +18,10 @@
 // or a coefficient is not finite.
 std::optional<std::array<double, 4>>
 FitLeastSquaresPolynomial(const std::vector<double>& x, const std::vector<double>& y, int degree);
+
+// How closely a channel-of-energy calibration follows an energy-of-channel
+// polynomial (constant first): the largest distance, in channels, between
+// channel ch (0 to channels - 1) and the channel `ecal` gives for the energy
+// of ch. Infinite when a distance is not a number.
+double LargestChannelError(const std::array<double, 4>& energyOfChannel,
+                           const TEnergyCalibration& ecal, int channels);

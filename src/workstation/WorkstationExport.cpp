@@ -32,18 +32,6 @@ std::optional<double> EnergyOfChannel(const TEnergyCalibration& ecal, double cha
     return std::nullopt;
 }
 
-// The largest distance, in channels, between index i and the channel of the
-// energy `fit` gives for i.
-double LargestChannelError(const TEnergyCalibration& ecal, const TFileCalibration& fit, int n) {
-    double worst = 0;
-    for (int i = 0; i < n; ++i) {
-        const double e = fit[0] + i * (fit[1] + i * (fit[2] + i * fit[3]));
-        const double channel = ecal.C0 + e * (ecal.C1 + e * (ecal.C2 + e * ecal.C3));
-        worst = std::max(worst, std::abs(channel - i));
-    }
-    return worst;
-}
-
 // The energy of array index i as a polynomial of i: a quadratic when it
 // stays within a twentieth of a channel of the sample's calibration over the
 // spectrum, otherwise a cubic; std::nullopt when the calibration cannot be
@@ -75,7 +63,7 @@ std::optional<TFileCalibration> EnergyOfChannelFit(const TSampleFile& sample) {
     }
     const std::optional<TFileCalibration> quadratic =
         FitLeastSquaresPolynomial(indices, energies, 2);
-    if (quadratic && LargestChannelError(ecal, *quadratic, n) <= 0.05) {
+    if (quadratic && LargestChannelError(*quadratic, ecal, n) <= 0.05) {
         return quadratic;
     }
     const std::optional<TFileCalibration> cubic = FitLeastSquaresPolynomial(indices, energies, 3);
@@ -102,7 +90,7 @@ TCommandResult TWorkstation::ExportSpectrumAs(const QString& path, char decimalS
         // A calibration the file's polynomial cannot follow closely is
         // written all the same, but not without saying so.
         const double off =
-            LargestChannelError(sample.Calibration.ECal, *extras.EnergyOfChannel, channels);
+            LargestChannelError(*extras.EnergyOfChannel, sample.Calibration.ECal, channels);
         if (off > 0.1) {
             notes << QStringLiteral("%1: the energy calibration is written as a "
                                     "polynomial of the channel that is up to %2 "

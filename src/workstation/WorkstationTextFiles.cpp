@@ -35,21 +35,6 @@ std::optional<std::int64_t> EnergyAtChannel(const TSampleFile& sample, double ch
     return Round(energy);
 }
 
-// The largest distance, in channels, between channel ch (0 to size - 1)
-// and the channel `ecal` gives for the energy of ch under the file's `c`.
-double LargestChannelError(const TFileCalibration& c, int size, const TEnergyCalibration& ecal) {
-    double worst = 0;
-    for (int ch = 0; ch < size; ++ch) {
-        const double e = c[0] + ch * (c[1] + ch * (c[2] + ch * c[3]));
-        const double back =
-            ecal.C0 +
-            e * (ecal.C1 + e * (static_cast<double>(ecal.C2) + e * static_cast<double>(ecal.C3)));
-        const double off = std::abs(back - ch);
-        worst = std::isnan(off) ? std::numeric_limits<double>::infinity() : std::max(worst, off);
-    }
-    return worst;
-}
-
 // Turns a file's energy-of-channel polynomial into the channel-of-energy
 // calibration: exactly for a straight line, otherwise by a least-squares
 // cubic over channels 0 to size - 1, where the energy must rise. Returns the
@@ -115,17 +100,16 @@ QString ApplyTextSpectrum(const TTextSpectrum& read, const QString& name, TSampl
     } else if (read.Layout == TTextLayout::Heliomat) {
         ecal = {ToSingle(read.Calibration[0]), ToSingle(read.Calibration[1]), 0.000001f, 0};
     }
-    const bool foreign = read.Layout == TTextLayout::Spe || read.Layout == TTextLayout::Csv ||
-                         read.Layout == TTextLayout::N42;
+    const bool foreign = IsExchangeLayout(read.Layout);
     QStringList notes;
     if (foreign) {
         const TFileCalibration& c = read.Calibration;
-        if (std::all_of(c.begin(), c.end(), [](double x) { return x == 0; })) {
+        if (IsAllZero(c)) {
             notes
                 << QStringLiteral("%1 has no energy calibration; the sample's is kept.").arg(name);
         } else if (const QString why = ChannelOfEnergy(c, spectrum.Size, ecal); !why.isEmpty()) {
             return QStringLiteral("%1: %2").arg(name, why);
-        } else if (const double off = LargestChannelError(c, spectrum.Size, ecal); off > 0.1) {
+        } else if (const double off = LargestChannelError(c, ecal, spectrum.Size); off > 0.1) {
             // The cubic cannot follow the file's calibration closely: taken
             // all the same, but not without saying so.
             notes << QStringLiteral("%1: the energy calibration is taken as a cubic of the "
@@ -216,15 +200,13 @@ TCommandResult TWorkstation::ImportSpectrum(const QString& path, char decimalSep
     }
     result.Caption =
         QStringLiteral("Imported from ") + NativePath(QFileInfo(path).absoluteFilePath());
-    if (text.Layout == TTextLayout::Spe || text.Layout == TTextLayout::Csv ||
-        text.Layout == TTextLayout::N42) {
+    if (IsExchangeLayout(text.Layout)) {
         // The file's description is the new comment; the edit shows it.
         result.Comment = CommentToText(State.MeasuredSample);
         // The origins name the file only for what the import changed: the
         // energy calibration when the file has one, the width and efficiency
         // calibrations when the sample was not valid (and got the defaults).
-        const bool fileEnergy = std::any_of(text.Calibration.begin(), text.Calibration.end(),
-                                            [](double c) { return c != 0; });
+        const bool fileEnergy = !IsAllZero(text.Calibration);
         if (fileEnergy || !wasValid) {
             State.EWCalOrigin = FileNameOnly(path);
         }

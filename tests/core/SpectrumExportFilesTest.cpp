@@ -26,9 +26,7 @@ std::unique_ptr<TSampleFile> SmallSample() {
     for (int i = 0; i < 4; ++i) {
         s->Sample.Spectrum.Channel[i] = counts[i];
     }
-    const std::string comment = "soil <2 mm> & dried";
-    s->Comment[0] = static_cast<std::uint8_t>(comment.size());
-    std::copy(comment.begin(), comment.end(), s->Comment + 1);
+    TextToComment(*s, QStringLiteral("soil <2 mm> & dried"));
     return s;
 }
 
